@@ -47,6 +47,9 @@ constexpr std::array kKeys = {
     SettingKey{S::Canshu, "hxfd16", Sc::Single, T::Float, "1"},
     SettingKey{S::Canshu, "存储运行标志", Sc::Single, T::Integer, "0"},
     SettingKey{S::Topic, "COMPANY", Sc::Single, T::Text, ""},
+    // The device each serial port number stands for; a plant with a USB adapter maps COM3 to
+    // /dev/ttyUSB0 here.
+    SettingKey{S::Canshu, "compath", Sc::PerPort, T::Text, "/dev/ttyS{p}"},
 };
 
 }  // namespace
@@ -63,6 +66,41 @@ const SettingKey* findSettingKey(QStringView name) {
 
 QString indexedKey(const char* name, int index) {
     return QString::fromUtf8(name) + u'(' + QString::number(index) + u')';
+}
+
+int firstIndex(const SettingKey& k) {
+    switch (k.scope) {
+        case KeyScope::Single:
+            return -1;
+        case KeyScope::PerPort:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int indexCount(const SettingKey& k) {
+    switch (k.scope) {
+        case KeyScope::Single:
+            return 1;
+        case KeyScope::PerChannel:
+            return 6;
+        case KeyScope::PerGroup:
+            return 2;
+        case KeyScope::PerPort:
+            return kSerialPorts;
+    }
+    return 1;
+}
+
+QString keyName(const SettingKey& k, int index) {
+    return k.scope == KeyScope::Single ? QString::fromUtf8(k.name) : indexedKey(k.name, index);
+}
+
+QString firstValue(const SettingKey& k, int index) {
+    QString v = QString::fromUtf8(k.firstValue);
+    if (k.scope == KeyScope::PerPort) v.replace(QLatin1String("{p}"), QString::number(index - 1));
+    return v;
 }
 
 QString sectionName(Section s) { return s == Section::Canshu ? QStringLiteral("canshu") : QStringLiteral("topic"); }

@@ -10,7 +10,7 @@
 namespace varnot {
 namespace {
 
-QString firstValueOf(const SettingKey* k) { return k ? QString::fromUtf8(k->firstValue) : QString(); }
+QString firstValueOf(const SettingKey* k, int index) { return k ? firstValue(*k, index) : QString(); }
 
 bool convertsTo(KeyType type, const QString& text) {
     switch (type) {
@@ -28,22 +28,6 @@ bool convertsTo(KeyType type, const QString& text) {
                    text.compare(u"False", Qt::CaseInsensitive) == 0;
     }
     return false;
-}
-
-int indexCount(KeyScope scope) {
-    switch (scope) {
-        case KeyScope::Single:
-            return 1;
-        case KeyScope::PerChannel:
-            return kChannels;
-        case KeyScope::PerGroup:
-            return kGroups;
-    }
-    return 1;
-}
-
-QString keyName(const SettingKey& k, int index) {
-    return k.scope == KeyScope::Single ? QString::fromUtf8(k.name) : indexedKey(k.name, index);
 }
 
 }  // namespace
@@ -102,16 +86,16 @@ bool SettingsStore::contains(Section section, QStringView key) const {
 
 bool SettingsStore::holdsEveryKey() const {
     for (const SettingKey& k : settingKeys())
-        for (int i = 0; i < indexCount(k.scope); ++i)
+        for (int i = firstIndex(k), end = firstIndex(k) + indexCount(k); i < end; ++i)
             if (!contains(k.section, keyName(k, i))) return false;
     return true;
 }
 
 void SettingsStore::initialiseMissing() {
     for (const SettingKey& k : settingKeys())
-        for (int i = 0; i < indexCount(k.scope); ++i) {
+        for (int i = firstIndex(k), end = firstIndex(k) + indexCount(k); i < end; ++i) {
             const QString name = keyName(k, i);
-            if (!contains(k.section, name)) write(k.section, name, QString::fromUtf8(k.firstValue));
+            if (!contains(k.section, name)) write(k.section, name, firstValue(k, i));
         }
     settings_->sync();
 }
@@ -120,21 +104,21 @@ QString SettingsStore::text(const char* name, int index) const {
     const SettingKey* k = findSettingKey(QString::fromUtf8(name));
     const Section section = k ? k->section : Section::Canshu;
     const QString key = index < 0 ? QString::fromUtf8(name) : indexedKey(name, index);
-    if (!contains(section, key)) return firstValueOf(k);
+    if (!contains(section, key)) return firstValueOf(k, index);
     const QString v = read(section, key);
-    if (k && !convertsTo(k->type, v)) return firstValueOf(k);
+    if (k && !convertsTo(k->type, v)) return firstValueOf(k, index);
     return v;
 }
 
 float SettingsStore::real(const char* name, int index) const {
-    return toSingleOr(text(name, index), toSingleOr(firstValueOf(findSettingKey(QString::fromUtf8(name))), 0));
+    return toSingleOr(text(name, index), toSingleOr(firstValueOf(findSettingKey(QString::fromUtf8(name)), index), 0));
 }
 
 int SettingsStore::integer(const char* name, int index) const {
     bool ok = false;
     const int v = text(name, index).trimmed().toInt(&ok);
     if (ok) return v;
-    return firstValueOf(findSettingKey(QString::fromUtf8(name))).toInt();
+    return firstValueOf(findSettingKey(QString::fromUtf8(name)), index).toInt();
 }
 
 bool SettingsStore::boolean(const char* name, int index) const {
@@ -165,6 +149,8 @@ void SettingsStore::storeCoefficients(const Coefficients& c, int i) {
 void SettingsStore::storeCoefficients(const Coefficients& c) {
     for (int i = 0; i < kChannels; ++i) storeCoefficients(c, i);
 }
+
+QString SettingsStore::portPath(int port) const { return text("compath", port); }
 
 void SettingsStore::sync() { settings_->sync(); }
 

@@ -61,6 +61,9 @@ public:
     void storeCoefficients(const Coefficients& c);
     void storeCoefficients(const Coefficients& c, int ch);
 
+    // The device path of serial port COMn (n = 1..12).
+    QString portPath(int port) const;
+
     void sync();
 
 private:

@@ -1,0 +1,22 @@
+// The console's intervals, from one value so that tests and the demo may shorten them together.
+#pragma once
+
+#include <chrono>
+
+namespace varnot {
+
+struct Timing {
+    double scale = 1.0;  // 1 = the instrument's real intervals; 0.1 runs everything ten times faster
+
+    int pollMs() const { return scaled(800); }
+    int acquisitionMs() const { return scaled(1000); }
+    int responseMs() const { return scaled(500); }
+    int scanSettleMs() const { return scaled(200); }
+
+    int scaled(int ms) const {
+        const int v = static_cast<int>(ms * scale + 0.5);
+        return v < 1 ? 1 : v;
+    }
+};
+
+}  // namespace varnot

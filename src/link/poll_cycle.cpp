@@ -1,0 +1,176 @@
+#include "link/poll_cycle.h"
+
+#include "common/text_number.h"
+#include "link/link_texts.h"
+
+#include <QSerialPort>
+
+namespace varnot {
+
+using namespace link_texts;
+
+PollInput pollInputFrom(const ConsoleState& s) {
+    PollInput in;
+    in.n = s.n;
+    in.testRun = s.testRun;
+    in.tempOk = s.tempOk;
+    in.chStopped = s.chStopped;
+    in.kind = s.kind;
+    in.KV = s.coefficients.KV;
+    in.KI = s.coefficients.KI;
+    for (int c = 0; c < kChannels; ++c) {
+        auto& f = in.fields[c];
+        f.formationVoltage = s.field(Field::FormationVoltage, c);
+        f.testCurrent = s.field(Field::TestCurrent, c);
+        f.riseTime = s.field(Field::RiseTime, c);
+        f.tvValue = s.field(Field::TvValue, c);
+        f.leakageVoltage = s.field(Field::LeakageVoltage, c);
+        f.elecCurrent = s.field(Field::ElecCurrent, c);
+        f.elecSetVoltage = s.field(Field::ElecSetVoltage, c);
+        f.liveVoltage = s.field(Field::LiveVoltage, c);
+        f.liveCurrent = s.field(Field::LiveCurrent, c);
+    }
+    return in;
+}
+
+PollCycle::PollCycle(ConsoleState& state, Prompter& prompter, Connection& connection, Timing timing,
+                     QObject* parent)
+    : QObject(parent), state_(state), prompter_(prompter), connection_(connection), timing_(timing) {
+    pollTimer_.setInterval(timing_.pollMs());
+    responseTimer_.setSingleShot(true);
+    connect(&pollTimer_, &QTimer::timeout, this, &PollCycle::onPollTick);
+    connect(&responseTimer_, &QTimer::timeout, this, &PollCycle::onResponseTimeout);
+    connect(&connection_, &Connection::linkReady, this, &PollCycle::start);
+    connect(&connection_, &Connection::linkClosed, this, &PollCycle::stop);
+    connect(&connection_, &Connection::linkLost, this, [this] {
+        if (running() || waiting()) failure();
+    });
+}
+
+void PollCycle::start() {
+    phase_ = Phase::Idle;
+    pollTimer_.start();
+}
+
+void PollCycle::stop() {
+    pollTimer_.stop();
+    responseTimer_.stop();
+    phase_ = Phase::Idle;
+    bindDevice(nullptr);
+}
+
+void PollCycle::bindDevice(QIODevice* device) {
+    if (device_ == device) return;
+    if (device_) disconnect(device_, nullptr, this, nullptr);
+    device_ = device;
+    if (device_) connect(device_, &QIODevice::readyRead, this, &PollCycle::onReadyRead);
+}
+
+void PollCycle::onPollTick() {
+    if (phase_ != Phase::Idle) return;  // the previous tick still waits
+    failCount_ = 0;
+    wrongTrailers_ = 0;
+    retriedError_ = false;
+    attempt();
+}
+
+void PollCycle::attempt() {
+    timedOut_ = false;
+    const auto frame = buildPollFrame(pollInputFrom(state_));
+    QIODevice* device = connection_.pollDevice();
+    if (!frame || !device) {
+        // A field that does not hold a number, or a link that went away under the tick: the
+        // attempt is made once more, then the tick ends.
+        if (!retriedError_) {
+            retriedError_ = true;
+            attempt();
+        } else {
+            endTick();
+        }
+        return;
+    }
+    bindDevice(device);
+    if (auto* port = qobject_cast<QSerialPort*>(device)) port->clear(QSerialPort::Input);
+    device->readAll();  // whatever remains of an earlier answer
+    device->write(*frame);
+    phase_ = Phase::Waiting;
+    responseTimer_.start(timing_.responseMs());
+}
+
+void PollCycle::onReadyRead() {
+    if (phase_ != Phase::Waiting || !device_) return;
+    if (device_->bytesAvailable() < kResponseSize) return;
+    responseTimer_.stop();
+    handleResponse(device_->readAll());
+}
+
+void PollCycle::onResponseTimeout() {
+    if (phase_ != Phase::Waiting) return;
+    timedOut_ = true;
+    countTimeout();
+}
+
+void PollCycle::countTimeout() {
+    ++failCount_;
+    if (failCount_ < kTimeoutsPerFailure)
+        attempt();
+    else
+        failure();
+}
+
+void PollCycle::handleResponse(const QByteArray& bytes) {
+    if (!checkResponse(bytes)) {
+        // A wrong trailer is sent again at once; an instrument that never gets it right would keep
+        // the tick resending without end, so every few wrong trailers count as one time-out.
+        if (++wrongTrailers_ >= kWrongTrailersPerTimeout) {
+            wrongTrailers_ = 0;
+            countTimeout();
+        } else {
+            attempt();
+        }
+        return;
+    }
+    const auto d = decodeResponse(bytes);
+    state_.rawVolt = d->rawVolt;
+    state_.rawCurr = d->rawCurr;
+    state_.chassisTemperature = formatNumber(chassisTemperature(d->rawChassisTemperature), u"0.0");
+    state_.testTemperature = formatNumber(testTemperature(d->rawTestTemperature), u"0.0");
+
+    if (state_.n == 0) {
+        const auto t = toSingle(state_.testTemperature);
+        const auto lo = toSingle(state_.tempLow);
+        const auto hi = toSingle(state_.tempHigh);
+        const bool inside = t && lo && hi && !(*t < *lo) && !(*t > *hi);
+        state_.tempOk = inside;
+        for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
+    }
+    if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();
+    endTick();
+}
+
+void PollCycle::endTick() {
+    phase_ = Phase::Idle;
+    responseTimer_.stop();
+    emit changed();
+}
+
+void PollCycle::failure() {
+    // Everything is stopped before the message is shown, so nothing polls behind the open box.
+    phase_ = Phase::Idle;
+    timedOut_ = false;
+    failCount_ = 0;
+    responseTimer_.stop();
+    pollTimer_.stop();
+    for (int c = 0; c <= state_.lastCh; ++c) state_.chStopped[c] = true;
+    if (stopAcquisition) stopAcquisition();
+    if (state_.serialMode)
+        connection_.serialClose();
+    else if (state_.g_Connect != 0)
+        connection_.ethernetToggle();
+    bindDevice(nullptr);
+    emit changed();
+    emit failed();
+    prompter_.message(kPollFailure, kPollFailureTitle);
+}
+
+}  // namespace varnot

@@ -1,0 +1,55 @@
+// A prompter for tests: records every text it is shown and answers questions and file dialogs
+// from queues (No and cancel when a queue runs dry), so no modal box ever blocks a test.
+#pragma once
+
+#include "common/prompter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+
+namespace varnot::testing {
+
+class ScriptedPrompter : public Prompter {
+public:
+    struct Shown {
+        QString kind;  // "message", "question", "save"
+        QString text;
+        QString title;
+    };
+
+    void message(const QString& text, const QString& title) override { shown.push_back({"message", text, title}); }
+    bool question(const QString& text, const QString& title) override {
+        shown.push_back({"question", text, title});
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    QString saveFileName(const QString& proposed, const QString& filter) override {
+        shown.push_back({"save", proposed, filter});
+        if (fileNames.empty()) return {};
+        QString f = fileNames.front();
+        fileNames.pop_front();
+        return f;
+    }
+
+    QStringList messages() const {
+        QStringList out;
+        for (const Shown& s : shown)
+            if (s.kind == "message") out << s.text;
+        return out;
+    }
+    int count(const QString& text) const {
+        int k = 0;
+        for (const Shown& s : shown) k += s.text == text;
+        return k;
+    }
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+    std::deque<QString> fileNames;
+};
+
+}  // namespace varnot::testing
