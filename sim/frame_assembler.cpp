@@ -1,0 +1,41 @@
+#include "sim/frame_assembler.h"
+
+#include "link/frames.h"
+
+namespace varnot::sim {
+namespace {
+
+const QByteArray kHeader = QByteArray::fromHex("772010062901");
+const QByteArray kTrailer = QByteArray::fromHex("0ff086");
+
+}  // namespace
+
+QList<QByteArray> FrameAssembler::feed(const QByteArray& bytes) {
+    buffer_.append(bytes);
+    QList<QByteArray> frames;
+    for (;;) {
+        const qsizetype at = buffer_.indexOf(kHeader);
+        if (at < 0) {
+            // Keep a tail that could be the start of a header split across reads.
+            const qsizetype keep = std::min<qsizetype>(buffer_.size(), kHeader.size() - 1);
+            discarded_ += buffer_.size() - keep;
+            buffer_.remove(0, buffer_.size() - keep);
+            break;
+        }
+        if (at > 0) {
+            discarded_ += at;
+            buffer_.remove(0, at);
+        }
+        if (buffer_.size() < kCommandFrameSize) break;
+        if (buffer_.mid(kCommandFrameSize - kTrailer.size(), kTrailer.size()) != kTrailer) {
+            ++discarded_;
+            buffer_.remove(0, 1);
+            continue;
+        }
+        frames.append(buffer_.left(kCommandFrameSize));
+        buffer_.remove(0, kCommandFrameSize);
+    }
+    return frames;
+}
+
+}  // namespace varnot::sim
