@@ -145,6 +145,7 @@ void PollCycle::handleResponse(const QByteArray& bytes) {
         for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
     }
     if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();
+    lastGoodTimeouts_ = failCount_;
     endTick();
 }
 

@@ -40,6 +40,8 @@ public:
     void stop();   // poll timer off, any wait abandoned
     bool running() const { return pollTimer_.isActive(); }
     bool waiting() const { return phase_ == Phase::Waiting; }
+    // Time-outs counted in the last tick that ended with a valid response.
+    int timeoutsInLastGoodTick() const { return lastGoodTimeouts_; }
 
     // One tick of the poll timer (Timer2).
     void onPollTick();
@@ -76,6 +78,7 @@ private:
     int failCount_ = 0;
     int wrongTrailers_ = 0;
     bool retriedError_ = false;
+    int lastGoodTimeouts_ = 0;
 };
 
 }  // namespace varnot

@@ -1,0 +1,47 @@
+// A plot surface: a persistent bitmap drawn in plot units (1/1440 inch, y growing downwards) and
+// kept between draws, so a tick adds only its newest segments and an exposure redraws nothing.
+// Widgets scale the bitmap to their size.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+namespace varnot {
+
+enum class LineStyle { Solid, Dotted };
+
+inline constexpr double kUnitsPerPixel = 15.0;  // 1440 units per inch at 96 pixels per inch
+
+class PlotSurface {
+public:
+    PlotSurface(int widthUnits, int heightUnits);
+
+    int widthUnits() const { return widthUnits_; }
+    int heightUnits() const { return heightUnits_; }
+    const QImage& image() const { return image_; }
+    QImage& image() { return image_; }
+
+    // Pixel of a point in plot units.
+    static int px(double units) { return static_cast<int>(units / kUnitsPerPixel + 0.5); }
+    QPoint pixelAt(double x, double y) const { return {px(x), px(y)}; }
+
+    void clear();
+    void line(double x1, double y1, double x2, double y2, const QColor& colour, int width = 1,
+              LineStyle style = LineStyle::Solid);
+    // The text's top-left corner at (x, y).
+    void text(double x, double y, const QString& text, const QColor& colour);
+
+    bool visible = true;
+    static QColor background();
+
+private:
+    int widthUnits_, heightUnits_;
+    QImage image_;
+};
+
+// 24-bit settings colours are stored in blue-green-red order.
+QColor colourFromBgr(int bgr);
+
+}  // namespace varnot

@@ -1,0 +1,210 @@
+#include "console/console.h"
+
+#include "common/text_number.h"
+#include "link/link_texts.h"
+#include "settings/field_catalogue.h"
+#include "settings/validation.h"
+
+namespace varnot {
+
+namespace {
+
+// Toolbar keys with their first captions.
+const std::pair<const char*, const char*> kToolbar[] = {
+    {"new2", "新建文件"},       {"save2", "保存"},          {"query2", "查询"},
+    {"test13", "1-3测试开始"},  {"test46", "1-2测试开始"},  {"test16", "1路测试开始"},
+    {"stop16", "1-3测试停止"},  {"RJ45_connect", "以太网连接"},
+};
+
+// Which stored key fills which field at start-up, channels 1 to 3.
+const std::pair<const char*, Field> kRestored[] = {
+    {"hcdy", Field::FormationVoltage}, {"vrb", Field::VrRatio},         {"csdl", Field::TestCurrent},
+    {"Thl", Field::DelayTime},         {"TVzb", Field::RiseTimeLimit},  {"ldldy", Field::LeakageVoltage},
+    {"ldlzb", Field::LeakageLimit},    {"Thy", Field::LeakageTestTime}, {"TVcsbh", Field::TvTestNumber},
+    {"LBUSER", Field::TvOperator},     {"djycsdl", Field::ElecCurrent}, {"djysddy", Field::ElecSetVoltage},
+    {"djyckdy", Field::ElecReference}, {"djyshys", Field::SparkDelay},  {"djyshxz", Field::SparkCorrection},
+    {"DJYcsbh", Field::ElecTestNumber}, {"DJYUSER", Field::ElecOperator},
+};
+
+TestKind storedKind(const SettingsStore& s, int g) {
+    if (s.boolean("option7", g)) return TestKind::Electrolyte;
+    if (s.boolean("option6", g)) return TestKind::Leakage;
+    return TestKind::TV;
+}
+
+}  // namespace
+
+Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std::function<QDate()> today,
+                 QObject* parent)
+    : QObject(parent),
+      settings_(settings),
+      prompter_(prompter),
+      timing_(timing),
+      today_(std::move(today)),
+      connection_(state_, prompter, settings, timing),
+      poll_(state_, prompter, connection_, timing) {
+    for (int f = 0; f < kFieldCount; ++f)
+        for (int c = 0; c < kChannels; ++c) state_.fields[f][c] = builtInValue(static_cast<Field>(f), c);
+    for (const auto& [key, caption] : kToolbar)
+        state_.toolbar[QString::fromLatin1(key)] = {QString::fromUtf8(caption), true};
+    acquisitionTimer_.setInterval(timing_.acquisitionMs());
+    poll_.enableAcquisition = [this] {
+        if (!acquisitionTimer_.isActive()) acquisitionTimer_.start();
+    };
+    poll_.stopAcquisition = [this] {
+        for (int c = 0; c <= state_.lastCh; ++c) state_.chStopped[c] = true;
+        state_.tempOk = false;
+        state_.testRun = false;
+        acquisitionTimer_.stop();
+    };
+    connect(&connection_, &Connection::changed, this, &Console::changed);
+    connect(&poll_, &PollCycle::changed, this, &Console::changed);
+}
+
+void Console::load() {
+    settings_.initialiseMissing();
+    state_.firstCh = 0;
+    state_.lastCh = 2;
+    const ChannelMemory memory = settings_.loadChannelMemory();
+    state_.coefficients = memory.coefficients;
+    plots_.hxfd = memory.hxfd;
+    plots_.currentColour = memory.currentColour;
+    const QString today = formatDate(today_(), u"yyyy/mm/dd");
+    for (int i = 0; i < 3; ++i) {
+        for (const auto& [key, field] : kRestored) state_.field(field, i) = settings_.text(key, i);
+        state_.field(Field::TvTestDate, i) = today;
+        state_.field(Field::ElecTestDate, i) = today;
+        if (i < 2) {
+            selectBoiling(i, settings_.boolean("option2", i) ? Boiling::After : Boiling::Before);
+            selectKind(i, storedKind(settings_, i));
+            selectLinkage(i, !settings_.boolean("option9", i));
+        }
+    }
+    // Channels 1 to 3 always start with the TV test and linked, whatever their group's switches.
+    for (int i = 0; i < 3; ++i) {
+        state_.kind[i] = TestKind::TV;
+        linked_[i] = true;
+        state_.chStopped[i] = true;
+        state_.chEnded[i] = true;
+    }
+    varnot::selectKind(state_, view_, 0, TestKind::TV);
+    dateStamp_ = formatDate(today_(), u"yyyymmdd");
+    plots_.hxfd16 = settings_.real("hxfd16");
+    settings_.write(Section::Canshu, u"存储运行标志", QStringLiteral("0"));
+    state_.g_Connect = 0;
+    state_.n = 0;
+    applyKindFields();
+    for (int ch = 0; ch < kChannels; ++ch) zb(plots_, state_, ch);
+    for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
+    applyTabVisibility(plots_, tab_);
+    state_.toolbarVisible = true;
+    for (const QString& key : {link_texts::kKeyTest46, link_texts::kKeyTest16, link_texts::kKeyEthernet})
+        state_.button(key).enabled = false;
+    settings_.sync();
+    emit changed();
+}
+
+void Console::applyKindFields() {
+    // Each group's fields follow the kind its channels run, so the fields of the kind that will
+    // run are the editable ones.
+    varnot::selectKind(state_, view_, 0, state_.kind[0]);
+    varnot::selectKind(state_, view_, 1, state_.kind[3]);
+}
+
+void Console::unload() { connection_.closeAll(); }
+
+void Console::setFieldText(Field f, int ch, const QString& text) {
+    state_.field(f, ch) = text;
+    if (f == Field::TvTestNumber) emit tvTestNumberChanged(state_.field(Field::TvTestNumber, 0));
+}
+
+void Console::completeEntry(Field f, int ch) {
+    const FieldSpec& spec = fieldSpec(f);
+    QString& text = state_.field(f, ch);
+    if (spec.entry == FieldEntry::Numeric) {
+        text = validatedText(f, ch, text);
+    } else if (spec.entry == FieldEntry::FromStore) {
+        if (text.isEmpty()) text = settings_.text(spec.settingsKey, 0);
+    } else {
+        emit changed();
+        return;
+    }
+    // The test numbers and operators follow within the group, 化成电压 among all six.
+    const std::vector<int> targets =
+        spec.entry == FieldEntry::FromStore ? linkTargets(Field::TestCurrent, ch, linked_) : linkTargets(f, ch, linked_);
+    for (int c : targets) state_.field(f, c) = text;
+    if (f == Field::TvTestNumber) emit tvTestNumberChanged(state_.field(Field::TvTestNumber, 0));
+    if (f == Field::FormationVoltage || f == Field::LeakageVoltage || f == Field::ElecSetVoltage) {
+        std::vector<int> affected = targets;
+        affected.push_back(ch);
+        redrawAxesFor(f, affected);
+    }
+    emit changed();
+}
+
+void Console::redrawAxesFor(Field, const std::vector<int>& channels) {
+    for (int c : channels) zb(plots_, state_, c);
+    for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
+}
+
+void Console::selectBoiling(int group, Boiling b) {
+    boiling_[group] = b;
+    const QString delay = b == Boiling::Before ? QStringLiteral("180") : QStringLiteral("60");
+    for (int c = 0; c <= state_.lastCh; ++c) state_.field(Field::DelayTime, c) = delay;
+    emit changed();
+}
+
+void Console::selectKind(int group, TestKind kind) {
+    varnot::selectKind(state_, view_, group, kind);
+    emit changed();
+}
+
+void Console::selectLinkage(int group, bool linked) {
+    linkageSwitch_[group] = linked;
+    if (!linked) {
+        for (int c = firstOfGroup(group); c < firstOfGroup(group) + 3; ++c) linked_[c] = false;
+    } else if (group == 0) {
+        linked_.fill(true);
+    } else {
+        // 参数联动 of group 4-6 links channels 4 to 6, as the switch says.
+        for (int c = 3; c < 6; ++c) linked_[c] = true;
+    }
+    emit changed();
+}
+
+void Console::resetChannels() {
+    varnot::resetChannels(state_, view_);
+    for (int c = 0; c <= state_.lastCh; ++c) plots_.hxfd[c] = kHxfdMin;
+    plots_.hxfd16 = kHxfd16Min;
+    for (int c = 0; c <= state_.lastCh; ++c) {
+        zb(plots_, state_, c);
+        if (c < 3) zb16(plots_, state_, c);
+    }
+    emit changed();
+}
+
+void Console::selectTab(int tab) {
+    tab_ = tab;
+    applyTabVisibility(plots_, tab);
+    emit changed();
+}
+
+void Console::zoomChannels(bool in) {
+    for (int ch = 0; ch < kChannels; ++ch) {
+        float& h = plots_.hxfd[ch];
+        h = in ? zoomIn(h, kHxfdMin, kHxfdMax) : zoomOut(h, kHxfdMin, kHxfdMax);
+        settings_.write(Section::Canshu, indexedKey("hxfd", ch), shortestText(h));
+        zb(plots_, state_, ch);
+    }
+    emit changed();
+}
+
+void Console::zoomCombined(bool in) {
+    float& h = plots_.hxfd16;
+    h = in ? zoomIn(h, kHxfd16Min, kHxfd16Max) : zoomOut(h, kHxfd16Min, kHxfd16Max);
+    settings_.write(Section::Canshu, u"hxfd16", shortestText(h));
+    for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
+    emit changed();
+}
+
+}  // namespace varnot

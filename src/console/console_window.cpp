@@ -1,0 +1,236 @@
+#include "console/console_window.h"
+
+#include "console/plot_view.h"
+#include "settings/field_catalogue.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace varnot {
+namespace {
+
+const char* kTabTitles[] = {"1-6通道测试图", "3合1比较显示", "6合1比较显示", "铝箔TV-漏电流参数设置", "电解液参数设置",
+                            "批次"};
+
+const Field kTvFrame[] = {Field::FormationVoltage, Field::VrRatio,          Field::TestCurrent,
+                          Field::DelayTime,        Field::RiseTimeLimit,    Field::RiseTime,
+                          Field::TvValue,          Field::TvJudgement,      Field::LeakageVoltage,
+                          Field::LeakageLimit,     Field::LeakageTestTime,  Field::LeakageCurrent,
+                          Field::LeakageJudgement, Field::TvTestNumber,     Field::TvOperator,
+                          Field::WaterTemperature, Field::TvTestDate,       Field::TvPosition};
+const Field kElecFrame[] = {Field::ElecCurrent,    Field::ElecSetVoltage, Field::ElecReference, Field::SparkDelay,
+                            Field::SparkCorrection, Field::MaxVoltage,    Field::MinVoltage,    Field::ElecJudgement,
+                            Field::Spark1Voltage,  Field::Spark1Time,     Field::Spark2Voltage, Field::Spark2Time,
+                            Field::Spark3Voltage,  Field::Spark3Time,     Field::ElecTestNumber, Field::ElecOperator,
+                            Field::ElecTestDate,   Field::ElecPosition};
+
+}  // namespace
+
+ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(parent), console_(console) {
+    setWindowTitle(QStringLiteral("Varnot-2010062901ERP-1.15智能TV仪测试系统"));
+    buildMenus();
+    buildToolbar();
+    tabs_ = new QTabWidget(this);
+    for (int t = 0; t < 3; ++t) tabs_->addTab(buildPlotTab(t), QString::fromUtf8(kTabTitles[t]));
+    tabs_->addTab(buildParameterTab(false), QString::fromUtf8(kTabTitles[3]));
+    tabs_->addTab(buildParameterTab(true), QString::fromUtf8(kTabTitles[4]));
+    tabs_->addTab(new QLabel(QStringLiteral("批次记录")), QString::fromUtf8(kTabTitles[5]));
+    connect(tabs_, &QTabWidget::currentChanged, &console_, &Console::selectTab);
+    setCentralWidget(tabs_);
+    for (int i = 0; i < 7; ++i) {
+        panels_[i] = new QLabel(this);
+        panels_[i]->setMinimumWidth(i == 6 ? 160 : 120);
+        statusBar()->addWidget(panels_[i]);
+    }
+    temperature_ = new QLabel(this);
+    statusBar()->addPermanentWidget(temperature_);
+    connect(&console_, &Console::changed, this, &ConsoleWindow::refresh);
+    resize(1280, 860);
+    refresh();
+}
+
+void ConsoleWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("新建"), &console_, &Console::resetChannels);
+    file->addAction(QStringLiteral("另存为"))->setEnabled(false);
+    file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
+
+    commMenu_ = menuBar()->addMenu(QStringLiteral("通讯设置(&C)"));
+    QMenu* open = commMenu_->addMenu(QStringLiteral("打开串口"));
+    for (int p = 1; p <= 5; ++p)
+        open->addAction(QStringLiteral("COM%1").arg(p), this, [this, p] { console_.connection().serialConnect(p); });
+    commMenu_->addAction(QStringLiteral("关闭串口"), this, [this] { console_.connection().serialClose(); });
+    ethernetMenu_ = commMenu_->addAction(QStringLiteral("以太网连接"), this,
+                                         [this] { console_.connection().ethernetToggle(); });
+
+    QMenu* plots = menuBar()->addMenu(QStringLiteral("图形设置(&I)"));
+    plots->addAction(QStringLiteral("1-6通道时间轴坐标放大"), this, [this] { console_.zoomChannels(true); });
+    plots->addAction(QStringLiteral("1-6通道时间轴坐标缩小"), this, [this] { console_.zoomChannels(false); });
+    plots->addAction(QStringLiteral("组合通道时间轴坐标放大"), this, [this] { console_.zoomCombined(true); });
+    plots->addAction(QStringLiteral("组合通道时间轴坐标放小"), this, [this] { console_.zoomCombined(false); });
+}
+
+void ConsoleWindow::buildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    for (const char* key : {"new2", "save2", "query2", "test13", "test46", "test16", "stop16", "RJ45_connect"}) {
+        const QString k = QString::fromLatin1(key);
+        QAction* a = toolbar_->addAction(console_.state().toolbar[k].caption);
+        buttons_[k] = a;
+    }
+    connect(buttons_["new2"], &QAction::triggered, &console_, &Console::resetChannels);
+    connect(buttons_["RJ45_connect"], &QAction::triggered, this, [this] { console_.connection().ethernetToggle(); });
+}
+
+QWidget* ConsoleWindow::buildPlotTab(int tab) {
+    auto* w = new QWidget;
+    auto* grid = new QGridLayout(w);
+    Plots& plots = console_.plots();
+    auto add = [&](const PlotSurface& s, int row, int col, int rowSpan = 1, int colSpan = 1) {
+        auto* v = new PlotView(s, w);
+        plotViews_.push_back(v);
+        grid->addWidget(v, row, col, rowSpan, colSpan);
+    };
+    if (tab == 0) {
+        for (int ch = 0; ch < 6; ++ch) add(*plots.TV[ch], ch / 3, ch % 3);
+    } else if (tab == 1) {
+        grid->addWidget(new QLabel(QStringLiteral("坐标123：")), 0, 0);
+        add(*plots.TV16[0], 1, 0);
+        grid->addWidget(new QLabel(QStringLiteral("坐标456：")), 2, 0);
+        add(*plots.TV16[1], 3, 0);
+    } else {
+        grid->addWidget(new QLabel(QStringLiteral("坐标1-6：")), 0, 0);
+        add(*plots.TV16[2], 1, 0);
+    }
+    return w;
+}
+
+QWidget* ConsoleWindow::buildGroupSwitches(int group) {
+    auto* box = new QWidget;
+    auto* row = new QHBoxLayout(box);
+    const QString range = group == 0 ? QStringLiteral("1-3") : QStringLiteral("4-6");
+    auto makeSet = [&](const QString& title, const std::vector<QString>& choices, auto&& onChoice) {
+        auto* g = new QGroupBox(title);
+        auto* l = new QHBoxLayout(g);
+        auto* set = new QButtonGroup(g);
+        std::vector<QRadioButton*> out;
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            auto* r = new QRadioButton(choices[i]);
+            set->addButton(r, static_cast<int>(i));
+            l->addWidget(r);
+            out.push_back(r);
+        }
+        connect(set, &QButtonGroup::idClicked, this, onChoice);
+        row->addWidget(g);
+        return out;
+    };
+    auto b = makeSet(QStringLiteral("水煮参数") + range + QStringLiteral("："), {QStringLiteral("水煮前："), QStringLiteral("水煮后：")},
+                     [this, group](int id) { console_.selectBoiling(group, id ? Console::Boiling::After : Console::Boiling::Before); });
+    auto k = makeSet(QStringLiteral("测试参数") + range, {QStringLiteral("TV测试："), QStringLiteral("漏电流："), QStringLiteral("电解液：")},
+                     [this, group](int id) { console_.selectKind(group, static_cast<TestKind>(id)); });
+    auto l = makeSet(QStringLiteral("参数联动") + range, {QStringLiteral("参数联动"), QStringLiteral("不 联 动")},
+                     [this, group](int id) { console_.selectLinkage(group, id == 0); });
+    boilingSwitch_[group] = {b[0], b[1]};
+    kindSwitch_[group] = {k[0], k[1], k[2]};
+    linkSwitch_[group] = {l[0], l[1]};
+    return box;
+}
+
+QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
+    auto* page = new QWidget;
+    auto* outer = new QVBoxLayout(page);
+    if (!electrolyte) {
+        outer->addWidget(buildGroupSwitches(0));
+        outer->addWidget(buildGroupSwitches(1));
+    }
+    auto* grid = new QGridLayout;
+    outer->addLayout(grid);
+    for (int ch = 0; ch < kChannels; ++ch) {
+        auto* frame = new QGroupBox((electrolyte ? QStringLiteral("电解液通道") : QStringLiteral("TV通道")) +
+                                    QString::number(ch + 1) + QStringLiteral("数据显示"));
+        auto* form = new QGridLayout(frame);
+        int row = 0;
+        const auto addField = [&](Field f) {
+            QWidget* editor;
+            if (f == Field::TvPosition || f == Field::ElecPosition) {
+                auto* combo = new QComboBox;
+                for (const char* code : kPositionCodes) combo->addItem(QString::fromLatin1(code));
+                connect(combo, &QComboBox::currentTextChanged, this,
+                        [this, f, ch](const QString& t) { console_.setFieldText(f, ch, t); });
+                editor = combo;
+                form->addWidget(new QLabel(QStringLiteral("位置：")), row, 0);
+            } else {
+                auto* edit = new QLineEdit;
+                connect(edit, &QLineEdit::textEdited, this, [this, f, ch](const QString& t) {
+                    console_.setFieldText(f, ch, t);
+                    if (f == Field::VrRatio) console_.completeEntry(f, ch);  // checked on every change
+                });
+                connect(edit, &QLineEdit::editingFinished, this, [this, f, ch] { console_.completeEntry(f, ch); });
+                editor = edit;
+                form->addWidget(new QLabel(fieldCaption(f, ch)), row, 0);
+            }
+            form->addWidget(editor, row, 1);
+            edits_.push_back({f, ch, editor});
+            ++row;
+        };
+        for (Field f : electrolyte ? std::span<const Field>(kElecFrame) : std::span<const Field>(kTvFrame)) addField(f);
+        grid->addWidget(frame, ch / 3, ch % 3);
+    }
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(page);
+    scroll->setWidgetResizable(true);
+    return scroll;
+}
+
+void ConsoleWindow::refresh() {
+    const ConsoleState& s = console_.state();
+    for (const auto& [key, action] : buttons_) {
+        const auto it = s.toolbar.find(key);
+        if (it == s.toolbar.end()) continue;
+        action->setText(it->second.caption);
+        // Run control, saving and the history come later; their buttons stay off until then.
+        const bool wired = key == u"new2" || key == u"RJ45_connect";
+        action->setEnabled(wired && it->second.enabled && s.toolbarEnabled);
+    }
+    toolbar_->setVisible(s.toolbarVisible);
+    ethernetMenu_->setText(s.ethernetMenu.caption);
+    ethernetMenu_->setEnabled(s.ethernetMenu.enabled);
+    commMenu_->setEnabled(s.commMenu.enabled);
+    for (int i = 0; i < 7; ++i) panels_[i]->setText(s.statusPanels[i]);
+    temperature_->setText(QStringLiteral("测试温度：") + s.testTemperature + QStringLiteral("  机箱温度：") +
+                          s.chassisTemperature);
+    for (const FieldEdit& e : edits_) {
+        const QString& text = s.field(e.field, e.ch);
+        e.widget->setEnabled(console_.view().fieldEnabled[static_cast<int>(e.field)][e.ch]);
+        if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
+            if (!edit->hasFocus() && edit->text() != text) edit->setText(text);
+        } else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
+            if (combo->currentText() != text) combo->setCurrentText(text);
+        }
+    }
+    for (int g = 0; g < 2; ++g) {
+        kindSwitch_[g][static_cast<int>(s.kind[firstOfGroup(g)])]->setChecked(true);
+        boilingSwitch_[g][console_.boiling(g) == Console::Boiling::After]->setChecked(true);
+        linkSwitch_[g][console_.linkageSwitch(g) ? 0 : 1]->setChecked(true);
+    }
+    for (PlotView* v : plotViews_) v->update();
+}
+
+void ConsoleWindow::closeEvent(QCloseEvent* e) {
+    console_.unload();
+    e->accept();
+}
+
+}  // namespace varnot

@@ -1,0 +1,60 @@
+// The console window: menus, toolbar, the six tabs and the status bar. It shows the Console model
+// and forwards the operator's commands to it; all state lives in the model.
+#pragma once
+
+#include "console/console.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QComboBox;
+class QRadioButton;
+class QTabWidget;
+class QToolBar;
+
+namespace varnot {
+
+class PlotView;
+
+class ConsoleWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit ConsoleWindow(Console& console, QWidget* parent = nullptr);
+    void refresh();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    QWidget* buildPlotTab(int tab);
+    QWidget* buildParameterTab(bool electrolyte);
+    QWidget* buildGroupSwitches(int group);
+
+    Console& console_;
+    QTabWidget* tabs_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    std::map<QString, QAction*> buttons_;
+    QAction* ethernetMenu_ = nullptr;
+    QMenu* commMenu_ = nullptr;
+    std::array<QLabel*, 7> panels_{};
+    std::vector<PlotView*> plotViews_;
+    struct FieldEdit {
+        Field field;
+        int ch;
+        QWidget* widget;
+    };
+    std::vector<FieldEdit> edits_;
+    std::array<std::array<QRadioButton*, 3>, 2> kindSwitch_{};
+    std::array<std::array<QRadioButton*, 2>, 2> boilingSwitch_{};
+    std::array<std::array<QRadioButton*, 2>, 2> linkSwitch_{};
+    QLabel* temperature_ = nullptr;
+};
+
+}  // namespace varnot

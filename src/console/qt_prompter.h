@@ -1,0 +1,22 @@
+// The prompter of the window: modal message boxes, Yes/No questions and the save-file dialog.
+#pragma once
+
+#include "common/prompter.h"
+
+class QWidget;
+
+namespace varnot {
+
+class QtPrompter : public Prompter {
+public:
+    explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    void message(const QString& text, const QString& title) override;
+    bool question(const QString& text, const QString& title) override;
+    QString saveFileName(const QString& proposedName, const QString& filter) override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace varnot
