@@ -2,6 +2,8 @@
 
 #include "link/frames.h"
 
+#include <algorithm>
+
 namespace varnot::sim {
 namespace {
 
