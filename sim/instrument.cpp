@@ -266,8 +266,9 @@ QByteArray Instrument::respond(const DecodedCommand& cmd, double wallSeconds) {
     const double bathOffset =
         kBathWanderC * std::sin(2.0 * std::numbers::pi * key / kBathWanderPeriod + phase) +
         kBathNoiseC * gaussianAt(seed, kBathKey, key, 0);
-    const double bath = faults.testTemperatureC + bathOffset;
-    const double chassis = faults.chassisTemperatureC + kChassisNoiseC * gaussianAt(seed, kChassisKey, key, 0);
+    const double bath = faults.testTemperatureC + (faults.steadyTemperature ? 0.0 : bathOffset);
+    const double chassis = faults.chassisTemperatureC +
+                           (faults.steadyTemperature ? 0.0 : kChassisNoiseC * gaussianAt(seed, kChassisKey, key, 0));
 
     QByteArray r(faults.longAnswer ? kLongAnswerSize : kResponseSize, '\0');
     r[6] = static_cast<char>(cmd.handshake ? kHandshakeReply : cmd.runCommand);

@@ -84,6 +84,7 @@ struct LinkFaults {
     int dropAfterPolls = -1;    // TCP: the connection is closed after this many poll answers
     double testTemperatureC = 85.0;
     double chassisTemperatureC = 25.0;
+    bool steadyTemperature = false;  // no wander and no noise: the temperatures read exactly as set
 };
 
 enum class ClockMode {
@@ -155,6 +156,8 @@ public:
 
     const Config& config() const { return config_; }
     int answerDelayMs() const { return config_.link.answerDelayMs; }
+    // The link faults may change while the instrument runs (a test slowing a connected link).
+    LinkFaults& linkFaults() { return config_.link; }
     int dropAfterPolls() const { return config_.link.dropAfterPolls; }
     int pollsAnswered() const { return pollsAnswered_; }
 

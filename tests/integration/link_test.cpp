@@ -166,12 +166,12 @@ TEST_F(LinkTest, SilentInstrumentFailsAfterThreeTimeoutsWithOneMessage) {
 
 TEST_F(LinkTest, TwoTimeoutsThenAValidAnswerSucceed) {
     makeConsole(Timing{1.0});  // real intervals: the answer to the first attempt comes within the third
-    sim::Config config;
-    config.link.answerDelayMs = 1100;
-    instrumentOn(1, config);
+    SimulatedPort& com1 = instrumentOn(1);
     console->connection().serialConnect(1);
     ASSERT_TRUE(waitFor([&] { return !console->connection().scanning(); }, 15000));
     ASSERT_TRUE(console->connection().serialOpen());
+    com1.instrument->linkFaults().answerDelayMs = 1100;
+    state().testTemperature = QStringLiteral("25");
     ASSERT_TRUE(waitFor([&] { return state().testTemperature != u"25"; }, 15000));
     EXPECT_EQ(console->pollCycle().timeoutsInLastGoodTick(), 2);
     runFor(3000);  // further ticks each start their count afresh
@@ -190,6 +190,7 @@ TEST_F(LinkTest, TemperatureWindowGatesTheStartButtonsOnlyBetweenRuns) {
     for (const Case& c : cases) {
         sim::Config config;
         config.link.testTemperatureC = c.celsius;
+        config.link.steadyTemperature = true;
         instrumentOn(port, config);
         connectSerial(port);
         ASSERT_TRUE(waitFor([&] { return state().testTemperature == QString(c.shown); })) << c.celsius;
@@ -201,7 +202,9 @@ TEST_F(LinkTest, TemperatureWindowGatesTheStartButtonsOnlyBetweenRuns) {
     }
 
     // Once a run has started the window no longer changes tempOk.
-    instrumentOn(port);
+    sim::Config steady;
+    steady.link.steadyTemperature = true;
+    instrumentOn(port, steady);
     connectSerial(port);
     ASSERT_TRUE(waitFor([&] { return state().tempOk; }));
     state().n = 1;
