@@ -170,7 +170,7 @@ TEST_F(LinkTest, TwoTimeoutsThenAValidAnswerSucceed) {
     console->connection().serialConnect(1);
     ASSERT_TRUE(waitFor([&] { return !console->connection().scanning(); }, 15000));
     ASSERT_TRUE(console->connection().serialOpen());
-    com1.instrument->linkFaults().answerDelayMs = 1100;
+    com1.instrument->linkFaults().answerDelayMs = 1250;  // the first attempt's answer lands mid-way through the third
     state().testTemperature = QStringLiteral("25");
     ASSERT_TRUE(waitFor([&] { return state().testTemperature != u"25"; }, 15000));
     EXPECT_EQ(console->pollCycle().timeoutsInLastGoodTick(), 2);
