@@ -129,20 +129,19 @@ void Console::completeEntry(Field f, int ch) {
         emit changed();
         return;
     }
-    // The test numbers and operators follow within the group, 化成电压 among all six.
-    const std::vector<int> targets =
-        spec.entry == FieldEntry::FromStore ? linkTargets(Field::TestCurrent, ch, linked_) : linkTargets(f, ch, linked_);
+    // Entries follow within the group, 化成电压 among all six.
+    const std::vector<int> targets = linkTargets(f, ch, linked_);
     for (int c : targets) state_.field(f, c) = text;
     if (f == Field::TvTestNumber) emit tvTestNumberChanged(state_.field(Field::TvTestNumber, 0));
     if (f == Field::FormationVoltage || f == Field::LeakageVoltage || f == Field::ElecSetVoltage) {
         std::vector<int> affected = targets;
         affected.push_back(ch);
-        redrawAxesFor(f, affected);
+        redrawAxesFor(affected);
     }
     emit changed();
 }
 
-void Console::redrawAxesFor(Field, const std::vector<int>& channels) {
+void Console::redrawAxesFor(const std::vector<int>& channels) {
     for (int c : channels) zb(plots_, state_, c);
     for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
 }

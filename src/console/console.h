@@ -69,7 +69,7 @@ signals:
     void tvTestNumberChanged(const QString& channel1Number);
 
 private:
-    void redrawAxesFor(Field f, const std::vector<int>& channels);
+    void redrawAxesFor(const std::vector<int>& channels);
     void applyKindFields();
 
     SettingsStore& settings_;
