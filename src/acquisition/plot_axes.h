@@ -6,6 +6,8 @@
 #include "acquisition/plot_surface.h"
 #include "common/console_state.h"
 
+#include <QPointF>
+
 #include <array>
 #include <memory>
 
@@ -25,6 +27,10 @@ struct Plots {
     PerChannel<float> hxfd{1, 1, 1, 1, 1, 1};
     float hxfd16 = 1;
     PerChannel<int> currentColour{16711680, 16711680, 16711680, 16711680, 16711680, 16711680};
+    // The channel-number labels that follow the curve heads: Label69 on the group plots, Label68
+    // on the all-channel plot (top-left corners, plot units).
+    PerChannel<QPointF> groupLabel{};
+    PerChannel<QPointF> allLabel{};
 };
 
 void zb(Plots& plots, const ConsoleState& s, int ch);

@@ -25,6 +25,41 @@ void PlotSurface::line(double x1, double y1, double x2, double y2, const QColor&
     p.drawLine(pixelAt(x1, y1), pixelAt(x2, y2));
 }
 
+void PlotSurface::polyline(const std::vector<QPointF>& points, const QColor& colour, int width) {
+    if (points.size() < 2) return;
+    QPainter p(&image_);
+    QPen pen(colour, width);
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    // Runs of points in one pixel column collapse into the column's first, lowest, highest and
+    // last point: the segments inside a column cover exactly its span.
+    std::vector<QPoint> path;
+    path.reserve(std::min<std::size_t>(points.size(), 4 * static_cast<std::size_t>(image_.width()) + 8));
+    auto flush = [&](int x, int first, int lo, int hi, int last) {
+        path.emplace_back(x, first);
+        if (lo != first && lo != last) path.emplace_back(x, lo);
+        if (hi != first && hi != last && hi != lo) path.emplace_back(x, hi);
+        if (last != first) path.emplace_back(x, last);
+    };
+    QPoint start = pixelAt(points[0].x(), points[0].y());
+    int col = start.x(), first = start.y(), lo = first, hi = first, last = first;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const QPoint q = pixelAt(points[i].x(), points[i].y());
+        if (q.x() == col) {
+            lo = std::min(lo, q.y());
+            hi = std::max(hi, q.y());
+            last = q.y();
+            continue;
+        }
+        flush(col, first, lo, hi, last);
+        col = q.x();
+        first = lo = hi = last = q.y();
+    }
+    flush(col, first, lo, hi, last);
+    if (path.size() == 1) path.push_back(path.front());
+    p.drawPolyline(path.data(), static_cast<int>(path.size()));
+}
+
 void PlotSurface::text(double x, double y, const QString& s, const QColor& colour) {
     QPainter p(&image_);
     QFont f(QStringLiteral("宋体"));

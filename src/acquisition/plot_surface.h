@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QString>
 
+#include <vector>
+
 namespace varnot {
 
 enum class LineStyle { Solid, Dotted };
@@ -30,6 +32,10 @@ public:
     void clear();
     void line(double x1, double y1, double x2, double y2, const QColor& colour, int width = 1,
               LineStyle style = LineStyle::Solid);
+    // A connected line through the points (plot units, x not decreasing), drawn with one painter.
+    // Where several points fall into one pixel column only that column's span is drawn, so the
+    // cost follows the plot's width and not the curve's length.
+    void polyline(const std::vector<QPointF>& points, const QColor& colour, int width);
     // The text's top-left corner at (x, y).
     void text(double x, double y, const QString& text, const QColor& colour);
 

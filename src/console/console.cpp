@@ -47,6 +47,8 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
         for (int c = 0; c < kChannels; ++c) state_.fields[f][c] = builtInValue(static_cast<Field>(f), c);
     for (const auto& [key, caption] : kToolbar)
         state_.toolbar[QString::fromLatin1(key)] = {QString::fromUtf8(caption), true};
+    // The history window is not part of this console yet; its button stays off.
+    state_.button(QStringLiteral("query2")).enabled = false;
     acquisitionTimer_.setInterval(timing_.acquisitionMs());
     poll_.enableAcquisition = [this] {
         if (!acquisitionTimer_.isActive()) acquisitionTimer_.start();
@@ -56,7 +58,13 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
         state_.tempOk = false;
         state_.testRun = false;
         acquisitionTimer_.stop();
+        scheduleRound();
     };
+    connect(&acquisitionTimer_, &QTimer::timeout, this, &Console::acquisitionTick);
+    stepTimer_.setSingleShot(true);
+    stepTimer_.setInterval(0);
+    connect(&stepTimer_, &QTimer::timeout, this, &Console::visitStep);
+    groupReadout_ = {QStringLiteral("坐标123："), QStringLiteral("坐标456："), QStringLiteral("坐标1-6：")};
     connect(&connection_, &Connection::changed, this, &Console::changed);
     connect(&poll_, &PollCycle::changed, this, &Console::changed);
 }
@@ -173,6 +181,10 @@ void Console::selectLinkage(int group, bool linked) {
 
 void Console::resetChannels() {
     varnot::resetChannels(state_, view_);
+    for (int c = 0; c <= state_.lastCh; ++c) {
+        plots_.groupLabel[c] = QPointF(0, 0);
+        plots_.allLabel[c] = QPointF(0, 0);
+    }
     for (int c = 0; c <= state_.lastCh; ++c) plots_.hxfd[c] = kHxfdMin;
     plots_.hxfd16 = kHxfd16Min;
     for (int c = 0; c <= state_.lastCh; ++c) {
@@ -180,6 +192,38 @@ void Console::resetChannels() {
         if (c < 3) zb16(plots_, state_, c);
     }
     emit changed();
+}
+
+void Console::setCurrentVisible(bool visible) {
+    currentVisible_ = visible;
+    emit changed();
+}
+
+void Console::mouseOverChannelPlot(int ch, double x, double y) {
+    if (const auto text = channelReadout(x, y, referenceVoltage(state_, ch), plots_.hxfd[ch])) {
+        channelReadout_[ch] = *text;
+        channelActive_[ch] = true;
+        emit changed();
+    }
+}
+
+void Console::mouseOverGroupPlot(int p, double x, double y) {
+    if (const auto text = groupReadout(p, x, y, groupReadoutReference(state_, p), plots_.hxfd16)) {
+        groupReadout_[p] = *text;
+        groupActive_[p] = true;
+        emit changed();
+    }
+}
+
+void Console::exportPlots() {
+    for (const ExportItem& item : exportPlan(state_, plots_, today_())) {
+        const QString name = prompter_.saveFileName(item.proposedName, QStringLiteral("图本文件(.bmp)|*.bmp|*.*"));
+        if (name.isEmpty()) return;  // cancelled: nothing is written, the export ends
+        if (!writeBitmap(*item.surface, name)) {
+            prompter_.message(QStringLiteral("图像文件无法写入：") + name, QStringLiteral("信息提示"));
+            return;
+        }
+    }
 }
 
 void Console::selectTab(int tab) {

@@ -2,6 +2,8 @@
 // poll cycle. Views show it and forward the operator's commands to it; tests drive it directly.
 #pragma once
 
+#include "acquisition/acquisition.h"
+#include "acquisition/display.h"
 #include "acquisition/plot_axes.h"
 #include "common/console_state.h"
 #include "common/prompter.h"
@@ -35,6 +37,9 @@ public:
     const ConsoleState& state() const { return state_; }
     ChannelView& view() { return view_; }
     Plots& plots() { return plots_; }
+    Curves& curves() { return curves_; }
+    // The parts the acquisition tick and the evaluation work on.
+    Live live() { return Live{state_, view_, curves_, plots_, currentVisible_}; }
     Connection& connection() { return connection_; }
     PollCycle& pollCycle() { return poll_; }
     SettingsStore& settings() { return settings_; }
@@ -63,14 +68,56 @@ public:
 
     QString dateStamp() const { return dateStamp_; }  // "yyyymmdd" of the start-up day
 
+    // 操作 -> 显示电流图像 / 隐藏电流图像 (Avisib): applies to the following ticks and redraws.
+    void setCurrentVisible(bool visible);
+    bool currentVisible() const { return currentVisible_; }
+
+    // Mouse readouts over a channel plot (Label70) and a combined plot (Label67), in plot units.
+    void mouseOverChannelPlot(int ch, double x, double y);
+    void mouseOverGroupPlot(int p, double x, double y);
+    const std::array<QString, kChannels>& channelReadouts() const { return channelReadout_; }
+    const std::array<QString, 3>& groupReadouts() const { return groupReadout_; }
+    // Whether a readout shows a mouse position (blue) or still its caption.
+    bool readoutActive(bool group, int index) const { return group ? groupActive_[index] : channelActive_[index]; }
+
+    // 文件 -> 另存为: every plot of the active range and the three combined plots, one save dialog
+    // each. A cancelled dialog ends the export; a file that cannot be written is reported.
+    void exportPlots();
+
+    // One acquisition tick (Timer1), then a visit round of the run loop.
+    void acquisitionTick();
+
+    // Run control: a toolbar command by key; the starts and stops of the channel groups.
+    void toolbarCommand(const QString& key);
+    void startGroup(const QString& key);
+    void stopGroup(const QString& key);
+    void stopAll();
+    bool supervising() const { return supervising_; }
+    // Visits of the run loop still queued.
+    bool visitsPending() const { return supervising_ && pendingVisits_ > 0; }
+    // Save of the finished tests (save2).
+    void save2Click();
+
+    // Hooks the storage side fills in: whether a test with the channel's record name is stored,
+    // the sheet grid re-initialised at the start of a 1-3 run.
+    std::function<bool(int ch)> recordExists = [](int) { return false; };
+    std::function<void()> initialiseSheetGrid = [] {};
+
 signals:
     void changed();
+    // A run has ended (after the save question).
+    void runEnded();
     // A test number of the TV frame changed (the batch serial field follows channel 1's).
     void tvTestNumberChanged(const QString& channel1Number);
 
 private:
     void redrawAxesFor(const std::vector<int>& channels);
     void applyKindFields();
+    void run();
+    void scheduleRound();
+    void visitStep();
+    void endOfRun();
+    bool linkOpen() const;
 
     SettingsStore& settings_;
     Prompter& prompter_;
@@ -81,7 +128,19 @@ private:
     Plots plots_;
     Connection connection_;
     PollCycle poll_;
-    QTimer acquisitionTimer_;  // Timer1; its tick comes with acquisition
+    Curves curves_;
+    bool currentVisible_ = false;
+    QTimer acquisitionTimer_;  // Timer1
+    // The run loop: visits of channels 1, 2, 3 in turn, one per event-loop turn, a round of three
+    // after every tick and after every stop.
+    QTimer stepTimer_;
+    bool supervising_ = false;
+    int visit_ = 0;
+    int pendingVisits_ = 0;
+    std::array<QString, kChannels> channelReadout_{};
+    std::array<QString, 3> groupReadout_{};
+    std::array<bool, kChannels> channelActive_{};
+    std::array<bool, 3> groupActive_{};
     std::array<Boiling, 2> boiling_{Boiling::Before, Boiling::Before};
     std::array<bool, 2> linkageSwitch_{true, true};
     PerChannel<bool> linked_{};

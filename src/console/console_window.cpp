@@ -1,5 +1,6 @@
 #include "console/console_window.h"
 
+#include "acquisition/sampling.h"
 #include "console/plot_view.h"
 #include "settings/field_catalogue.h"
 
@@ -64,7 +65,8 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
 void ConsoleWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     file->addAction(QStringLiteral("新建"), &console_, &Console::resetChannels);
-    file->addAction(QStringLiteral("另存为"))->setEnabled(false);
+    file->addAction(QStringLiteral("保存(&S)"), &console_, &Console::save2Click);
+    file->addAction(QStringLiteral("另存为"), &console_, &Console::exportPlots);
     file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
 
     commMenu_ = menuBar()->addMenu(QStringLiteral("通讯设置(&C)"));
@@ -74,6 +76,10 @@ void ConsoleWindow::buildMenus() {
     commMenu_->addAction(QStringLiteral("关闭串口"), this, [this] { console_.connection().serialClose(); });
     ethernetMenu_ = commMenu_->addAction(QStringLiteral("以太网连接"), this,
                                          [this] { console_.connection().ethernetToggle(); });
+
+    QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
+    operate->addAction(QStringLiteral("显示电流图像"), this, [this] { console_.setCurrentVisible(true); });
+    operate->addAction(QStringLiteral("隐藏电流图像"), this, [this] { console_.setCurrentVisible(false); });
 
     QMenu* plots = menuBar()->addMenu(QStringLiteral("图形设置(&I)"));
     plots->addAction(QStringLiteral("1-6通道时间轴坐标放大"), this, [this] { console_.zoomChannels(true); });
@@ -88,31 +94,64 @@ void ConsoleWindow::buildToolbar() {
     for (const char* key : {"new2", "save2", "query2", "test13", "test46", "test16", "stop16", "RJ45_connect"}) {
         const QString k = QString::fromLatin1(key);
         QAction* a = toolbar_->addAction(console_.state().toolbar[k].caption);
+        connect(a, &QAction::triggered, this, [this, k] { console_.toolbarCommand(k); });
         buttons_[k] = a;
     }
-    connect(buttons_["new2"], &QAction::triggered, &console_, &Console::resetChannels);
-    connect(buttons_["RJ45_connect"], &QAction::triggered, this, [this] { console_.connection().ethernetToggle(); });
 }
 
 QWidget* ConsoleWindow::buildPlotTab(int tab) {
     auto* w = new QWidget;
     auto* grid = new QGridLayout(w);
     Plots& plots = console_.plots();
-    auto add = [&](const PlotSurface& s, int row, int col, int rowSpan = 1, int colSpan = 1) {
+    auto addView = [&](const PlotSurface& s) {
         auto* v = new PlotView(s, w);
         plotViews_.push_back(v);
-        grid->addWidget(v, row, col, rowSpan, colSpan);
+        return v;
     };
     if (tab == 0) {
-        for (int ch = 0; ch < 6; ++ch) add(*plots.TV[ch], ch / 3, ch % 3);
-    } else if (tab == 1) {
-        grid->addWidget(new QLabel(QStringLiteral("坐标123：")), 0, 0);
-        add(*plots.TV16[0], 1, 0);
-        grid->addWidget(new QLabel(QStringLiteral("坐标456：")), 2, 0);
-        add(*plots.TV16[1], 3, 0);
+        for (int ch = 0; ch < 6; ++ch) {
+            auto* cell = new QWidget;
+            auto* col = new QVBoxLayout(cell);
+            col->setContentsMargins(0, 0, 0, 0);
+            PlotView* v = addView(*plots.TV[ch]);
+            v->mouseAt = [this, ch](double x, double y) { console_.mouseOverChannelPlot(ch, x, y); };
+            col->addWidget(v, 1);
+            channelReadout_[ch] = new QLabel;
+            col->addWidget(channelReadout_[ch]);
+            auto* row = new QHBoxLayout;
+            for (int r = 0; r < 6; ++r) {
+                readoutCaption_[ch][r] = new QLabel;
+                readoutValue_[ch][r] = new QLineEdit;
+                readoutValue_[ch][r]->setReadOnly(true);
+                readoutValue_[ch][r]->setMaximumWidth(60);
+                row->addWidget(readoutCaption_[ch][r]);
+                row->addWidget(readoutValue_[ch][r]);
+            }
+            col->addLayout(row);
+            grid->addWidget(cell, ch / 3, ch % 3);
+        }
     } else {
-        grid->addWidget(new QLabel(QStringLiteral("坐标1-6：")), 0, 0);
-        add(*plots.TV16[2], 1, 0);
+        const auto overlay = [this](bool all, int group) {
+            return [this, all, group] {
+                std::vector<OverlayLabel> labels;
+                const Plots& p = console_.plots();
+                for (int ch = 0; ch < kChannels; ++ch) {
+                    if (!all && groupOf(ch) != group) continue;
+                    labels.push_back({all ? p.allLabel[ch] : p.groupLabel[ch], QString::number(ch + 1),
+                                      all ? allColour(ch) : groupColour(ch)});
+                }
+                return labels;
+            };
+        };
+        const int first = tab == 1 ? 0 : 2, last = tab == 1 ? 1 : 2;
+        for (int p = first; p <= last; ++p) {
+            groupReadout_[p] = new QLabel;
+            grid->addWidget(groupReadout_[p], 2 * (p - first), 0);
+            PlotView* v = addView(*plots.TV16[p]);
+            v->overlay = overlay(p == 2, p);
+            v->mouseAt = [this, p](double x, double y) { console_.mouseOverGroupPlot(p, x, y); };
+            grid->addWidget(v, 2 * (p - first) + 1, 0);
+        }
     }
     return w;
 }
@@ -200,9 +239,7 @@ void ConsoleWindow::refresh() {
         const auto it = s.toolbar.find(key);
         if (it == s.toolbar.end()) continue;
         action->setText(it->second.caption);
-        // Run control, saving and the history come later; their buttons stay off until then.
-        const bool wired = key == u"new2" || key == u"RJ45_connect";
-        action->setEnabled(wired && it->second.enabled && s.toolbarEnabled);
+        action->setEnabled(it->second.enabled && s.toolbarEnabled);
     }
     toolbar_->setVisible(s.toolbarVisible);
     ethernetMenu_->setText(s.ethernetMenu.caption);
@@ -224,6 +261,22 @@ void ConsoleWindow::refresh() {
         kindSwitch_[g][static_cast<int>(s.kind[firstOfGroup(g)])]->setChecked(true);
         boilingSwitch_[g][console_.boiling(g) == Console::Boiling::After]->setChecked(true);
         linkSwitch_[g][console_.linkageSwitch(g) ? 0 : 1]->setChecked(true);
+    }
+    const ChannelView& view = console_.view();
+    const Field readouts[] = {Field::LiveVoltage, Field::LiveCurrent, Field::ReadoutTA,
+                              Field::ReadoutTB,   Field::ReadoutVm,   Field::ReadoutVT};
+    const auto readoutStyle = [](bool active) { return active ? QStringLiteral("color: blue") : QString(); };
+    for (int ch = 0; ch < kChannels; ++ch) {
+        readoutCaption_[ch][0]->setText(QStringLiteral("V") + QString::number(ch + 1));
+        readoutCaption_[ch][1]->setText(QStringLiteral("I") + QString::number(ch + 1));
+        for (int r = 0; r < 4; ++r) readoutCaption_[ch][r + 2]->setText(view.readoutLabels[ch][r]);
+        for (int r = 0; r < 6; ++r) readoutValue_[ch][r]->setText(s.field(readouts[r], ch));
+        channelReadout_[ch]->setText(console_.channelReadouts()[ch]);
+        channelReadout_[ch]->setStyleSheet(readoutStyle(console_.readoutActive(false, ch)));
+    }
+    for (int p = 0; p < 3; ++p) {
+        groupReadout_[p]->setText(console_.groupReadouts()[p]);
+        groupReadout_[p]->setStyleSheet(readoutStyle(console_.readoutActive(true, p)));
     }
     for (PlotView* v : plotViews_) v->update();
 }

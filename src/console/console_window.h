@@ -55,6 +55,12 @@ private:
     std::array<std::array<QRadioButton*, 2>, 2> boilingSwitch_{};
     std::array<std::array<QRadioButton*, 2>, 2> linkSwitch_{};
     QLabel* temperature_ = nullptr;
+    // Readouts beside the channel plots: V, I, TA, TB, Vm, VT (caption and value), the mouse
+    // readout below each channel plot (Label70) and beside each combined plot (Label67).
+    std::array<std::array<QLabel*, 6>, kChannels> readoutCaption_{};
+    std::array<std::array<QLineEdit*, 6>, kChannels> readoutValue_{};
+    std::array<QLabel*, kChannels> channelReadout_{};
+    std::array<QLabel*, 3> groupReadout_{};
 };
 
 }  // namespace varnot

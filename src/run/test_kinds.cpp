@@ -19,12 +19,6 @@ void setEnabled(ChannelView& view, int ch, const std::vector<std::pair<int, int>
 
 }  // namespace
 
-ChannelView::ChannelView() {
-    for (auto& f : fieldEnabled) f.fill(true);
-    for (auto& labels : readoutLabels)
-        labels = {QStringLiteral("TA"), QStringLiteral("TB"), QStringLiteral("Vm"), QStringLiteral("VT")};
-}
-
 const KindSpec& kindSpec(TestKind k) { return kKinds[static_cast<int>(k)]; }
 
 void selectKind(ConsoleState& state, ChannelView& view, int group, TestKind kind) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/channel.h"
+#include "common/channel_view.h"
 #include "common/console_state.h"
 #include "common/fields.h"
 
@@ -25,17 +26,6 @@ struct KindSpec {
 };
 
 const KindSpec& kindSpec(TestKind k);
-
-// The per-channel view state the kinds and the reset change, kept beside the console state.
-struct ChannelView {
-    std::array<PerChannel<bool>, kFieldCount> fieldEnabled{};
-    PerChannel<std::array<QString, 4>> readoutLabels{};
-    PerChannel<bool> firstMark{};
-    PerChannel<bool> sparkSeen{};
-    PerChannel<float> Vmax{};
-
-    ChannelView();
-};
 
 // Select kind for every channel of group g.
 void selectKind(ConsoleState& state, ChannelView& view, int group, TestKind kind);

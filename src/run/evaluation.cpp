@@ -1,0 +1,191 @@
+#include "run/evaluation.h"
+
+#include "acquisition/display.h"
+#include "acquisition/sampling.h"
+#include "common/text_number.h"
+
+namespace varnot {
+namespace {
+
+const QColor kBlack(Qt::black), kRed(Qt::red);
+
+float num(const ConsoleState& s, Field f, int ch) { return toSingleOr(s.field(f, ch), 0); }
+int integer(const ConsoleState& s, Field f, int ch) { return toInt16(s.field(f, ch)).value; }
+QString channelText(int ch) { return QString::number(ch + 1); }
+QString passText(bool pass) { return pass ? QStringLiteral("合格") : QStringLiteral("不合格"); }
+
+void storeRescale(Live& live, SettingsStore& settings, int ch, Rescale r) {
+    if (r == Rescale::Channel)
+        settings.write(Section::Canshu, indexedKey("hxfd", ch), shortestText(live.plots.hxfd[ch]));
+    else if (r == Rescale::Groups)
+        settings.write(Section::Canshu, u"hxfd16", shortestText(live.plots.hxfd16));
+}
+
+void store(SettingsStore& settings, Section section, const char* key, int ch, const QString& text) {
+    settings.write(section, indexedKey(key, ch), text);
+}
+
+// The end's line on the channel's group plot: dotted black from the time axis to the newest point.
+QPointF groupEndLine(Live& live, int ch, int k) {
+    const double x = xGroup(ch, k, live.plots.hxfd16);
+    const double y = live.curves.yGrp[ch];
+    live.plots.TV16[groupOf(ch)]->line(x, 4000, x, y, kBlack, 1, LineStyle::Dotted);
+    return {x, y};
+}
+
+void endChannel(Live& live, int ch) {
+    live.s.chEnded[ch] = true;
+    live.s.chStopped[ch] = true;
+}
+
+QString longestTimePanel(int ch) {
+    return QStringLiteral("第") + channelText(ch) + QStringLiteral("路测试达到最长时间") +
+           QString::number(kLastSample) + QStringLiteral("秒");
+}
+
+void evaluateTv(Live& live, SettingsStore& settings, int ch, bool longest) {
+    ConsoleState& s = live.s;
+    ChannelView& v = live.view;
+    const int n = s.n, k = n - 1;
+    v.tLimit[ch] = integer(s, Field::RiseTime, ch) + integer(s, Field::DelayTime, ch);
+    v.tEnd[ch] = v.tLimit[ch] == integer(s, Field::DelayTime, ch) ? n : v.tLimit[ch];
+    storeRescale(live, settings, ch, autoswpic(live, ch));
+
+    const double Vr = static_cast<double>(num(s, Field::FormationVoltage, ch)) * num(s, Field::VrRatio, ch) * 0.01;
+    if (Vr <= num(s, Field::LiveVoltage, ch) && !v.firstMark[ch] && n > 1 && k <= kLastSample) {
+        s.field(Field::RiseTime, ch) = QString::number(k);
+        s.field(Field::ReadoutTA, ch) = QString::number(k);
+        v.firstMark[ch] = true;
+        PlotSurface& group = *live.plots.TV16[groupOf(ch)];
+        const double xg = xGroup(ch, k, live.plots.hxfd16);
+        const double yg = live.curves.yGrp[ch];
+        group.line(xg, yg - 100, xg, yg + 100, ch < 3 ? groupColour(ch) : kBlack);
+        group.text(xg, live.curves.yTV[ch] + 200, QStringLiteral("A点"), kBlack);
+        const double xa = xAll(ch, k, live.plots.hxfd16);
+        const double ya = live.curves.yAll[ch];
+        live.plots.TV16[2]->line(xa, ya - 100, xa, ya + 100, kRed);
+        s.statusPanels[ch] = channelText(ch) + QStringLiteral("路A点：") + s.field(Field::RiseTime, ch) +
+                             QStringLiteral("s-") + s.field(Field::LiveVoltage, ch) + QStringLiteral("V");
+        const QPointF at = markPointAC(live, ch, k);
+        live.plots.TV[ch]->text(at.x(), at.y(), QStringLiteral("A点"), kBlack);
+    }
+
+    const bool due = integer(s, Field::DelayTime, ch) > 0 && n > v.tEnd[ch] && v.firstMark[ch];
+    if (s.chEnded[ch] || !(due || longest)) return;
+    endChannel(live, ch);
+    const int tk = std::min(k, kLastSample);
+    const QPointF b = markPointB(live, ch, static_cast<int>(v.tVmax[ch]));
+    live.plots.TV[ch]->text(b.x(), b.y(), QStringLiteral("B点"), kBlack);
+    const QPointF c = markPointAC(live, ch, tk);
+    live.plots.TV[ch]->text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
+    groupEndLine(live, ch, tk);
+    s.field(Field::ReadoutTB, ch) = shortestText(v.tVmax[ch]);
+    s.field(Field::ReadoutVm, ch) = shortestText(v.Vmax[ch]);
+    s.field(Field::TvValue, ch) = formatNumber(live.curves.V[ch][tk], u"0.#");
+    s.field(Field::ReadoutVT, ch) = s.field(Field::TvValue, ch);
+    // A test that never reached point A has no rise time and cannot pass.
+    const bool pass = v.firstMark[ch] && tvPasses(num(s, Field::FormationVoltage, ch), num(s, Field::TvValue, ch),
+                                                  num(s, Field::RiseTimeLimit, ch), num(s, Field::RiseTime, ch));
+    s.field(Field::TvJudgement, ch) = passText(pass);
+    store(settings, Section::Canshu, "hcdy", ch, s.field(Field::FormationVoltage, ch));
+    store(settings, Section::Canshu, "csdl", ch, s.field(Field::TestCurrent, ch));
+    store(settings, Section::Canshu, "Thl", ch, s.field(Field::DelayTime, ch));
+    store(settings, Section::Canshu, "TVcsbh", ch, s.field(Field::TvTestNumber, ch));
+    store(settings, Section::Topic, "LBUSER", ch, s.field(Field::TvOperator, ch));
+    s.statusPanels[ch] = longest ? longestTimePanel(ch)
+                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路TV测试结束");
+}
+
+void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) {
+    ConsoleState& s = live.s;
+    ChannelView& v = live.view;
+    const int n = s.n, k = n - 1;
+    v.tLimit[ch] = integer(s, Field::LeakageTestTime, ch);
+    v.tEnd[ch] = v.tLimit[ch];
+    storeRescale(live, settings, ch, autoswpic(live, ch));
+
+    if (s.chEnded[ch] || !(n > v.tEnd[ch] || longest)) return;
+    endChannel(live, ch);
+    const int tk = std::min(k, kLastSample);
+    const QPointF c = markPointAC(live, ch, tk);
+    live.plots.TV[ch]->text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
+    groupEndLine(live, ch, tk);
+    s.field(Field::ReadoutTB, ch) = QString::number(tk);
+    s.field(Field::ReadoutVm, ch) = shortestText(v.Vmax[ch]);
+    s.field(Field::ReadoutVT, ch) = s.field(Field::LiveCurrent, ch);
+    s.field(Field::LeakageCurrent, ch) = s.field(Field::LiveCurrent, ch);
+    s.field(Field::LeakageJudgement, ch) =
+        passText(leakagePasses(num(s, Field::LeakageLimit, ch), num(s, Field::LeakageCurrent, ch)));
+    store(settings, Section::Canshu, "csdl", ch, s.field(Field::TestCurrent, ch));
+    store(settings, Section::Canshu, "ldldy", ch, s.field(Field::LeakageVoltage, ch));
+    store(settings, Section::Canshu, "Thy", ch, s.field(Field::LeakageTestTime, ch));
+    store(settings, Section::Canshu, "LDLcsbh", ch, s.field(Field::TvTestNumber, ch));
+    store(settings, Section::Topic, "LBUSER", ch, s.field(Field::TvOperator, ch));
+    s.statusPanels[ch] = longest ? longestTimePanel(ch)
+                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路漏电流测试结束");
+}
+
+void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longest) {
+    ConsoleState& s = live.s;
+    ChannelView& v = live.view;
+    const int n = s.n, k = n - 1;
+    if (v.sparkSeen[ch]) {
+        v.tLimit[ch] = integer(s, Field::SparkDelay, ch) + integer(s, Field::Spark1Time, ch);
+        v.tEnd[ch] = v.tLimit[ch];
+    } else {
+        v.tLimit[ch] = integer(s, Field::SparkDelay, ch) + 2000;
+        v.tEnd[ch] = n;
+    }
+    storeRescale(live, settings, ch, autoswpic(live, ch));
+    if (integer(s, Field::Spark1Voltage, ch) > 0 && num(s, Field::LiveVoltage, ch) < v.Vmin[ch])
+        v.Vmin[ch] = num(s, Field::LiveVoltage, ch);
+
+    if (s.chEnded[ch] || !(n > v.tEnd[ch] || longest)) return;
+    endChannel(live, ch);
+    const int tk = std::min(k, kLastSample);
+    const QPointF c = markPointAC(live, ch, tk);
+    live.plots.TV[ch]->text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
+    const QPointF g = groupEndLine(live, ch, tk);
+    live.plots.TV16[groupOf(ch)]->text(g.x(), live.curves.yTV[ch], channelText(ch) + QStringLiteral("C点"), kBlack);
+    s.field(Field::MaxVoltage, ch) = shortestText(v.Vmax[ch]);
+    s.field(Field::ReadoutVm, ch) = shortestText(v.Vmax[ch]);
+    s.field(Field::MinVoltage, ch) = shortestText(v.Vmin[ch]);
+    // Without a spark the first spark voltage reads 0 and fails against any reference.
+    s.field(Field::ElecJudgement, ch) =
+        passText(electrolytePasses(num(s, Field::Spark1Voltage, ch), num(s, Field::ElecReference, ch)));
+    store(settings, Section::Canshu, "djycsdl", ch, s.field(Field::ElecCurrent, ch));
+    store(settings, Section::Canshu, "djysddy", ch, s.field(Field::ElecSetVoltage, ch));
+    store(settings, Section::Canshu, "djyckdy", ch, s.field(Field::ElecReference, ch));
+    store(settings, Section::Canshu, "djyshys", ch, s.field(Field::SparkDelay, ch));
+    store(settings, Section::Canshu, "djyshxz", ch, s.field(Field::SparkCorrection, ch));
+    store(settings, Section::Canshu, "DJYcsbh", ch, s.field(Field::ElecTestNumber, ch));
+    store(settings, Section::Topic, "DJYUSER", ch, s.field(Field::ElecOperator, ch));
+    s.statusPanels[ch] = longest ? longestTimePanel(ch)
+                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路电解液测试结束");
+}
+
+}  // namespace
+
+bool tvPasses(float formationVoltage, float tvValue, float riseTimeLimit, float riseTime) {
+    return !(formationVoltage > tvValue || riseTimeLimit < riseTime);
+}
+bool leakagePasses(float limit, float current) { return !(limit < current); }
+bool electrolytePasses(float firstSpark, float reference) { return !(firstSpark < reference); }
+
+void evaluateChannel(Live& live, SettingsStore& settings, int ch) {
+    // A channel outside the run (or already ended) only gets its end time and rescale checked.
+    const bool longest = !live.s.chStopped[ch] && live.s.n > kLastSample;
+    switch (live.s.kind[ch]) {
+        case TestKind::TV:
+            evaluateTv(live, settings, ch, longest);
+            break;
+        case TestKind::Leakage:
+            evaluateLeakage(live, settings, ch, longest);
+            break;
+        case TestKind::Electrolyte:
+            evaluateElectrolyte(live, settings, ch, longest);
+            break;
+    }
+}
+
+}  // namespace varnot

@@ -1,0 +1,21 @@
+// One visit of the run loop to a channel: the end time of its test kind, the automatic rescale,
+// the characteristic points, and at the end the results, the judgement, the marks, the parameters
+// written back to the store and the status panel.
+#pragma once
+
+#include "acquisition/acquisition.h"
+#include "settings/settings_store.h"
+
+namespace varnot {
+
+// EvaluateChannel(ch) for the channel's test kind. A channel whose curve has reached the last
+// sample the buffers hold (n > 6000) ends at that visit with its kind's end steps, whatever the
+// kind's own end rule says, and its status panel says that the test reached its longest time.
+void evaluateChannel(Live& live, SettingsStore& settings, int ch);
+
+// The judgements: equality passes.
+bool tvPasses(float formationVoltage, float tvValue, float riseTimeLimit, float riseTime);
+bool leakagePasses(float limit, float current);
+bool electrolytePasses(float firstSpark, float reference);
+
+}  // namespace varnot

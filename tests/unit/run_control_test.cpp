@@ -1,0 +1,146 @@
+// Run control on the console model: the checks before a start, the confirmation, the groups, the
+// stops and the end of a run, with the simulated instrument standing in for the link.
+#include "console/console.h"
+#include "support/in_process_run.h"
+#include "support/scripted_prompter.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace varnot;
+using varnot::testing::ScriptedPrompter;
+
+namespace {
+
+class RunControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
+        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
+        console->load();
+        sim::Config config;
+        config.link.steadyTemperature = true;
+        instrument = std::make_unique<sim::Instrument>(config);
+        for (int c = 0; c < kChannels; ++c) {
+            console->state().field(Field::FormationVoltage, c) = QStringLiteral("500");
+            console->state().field(Field::DelayTime, c) = QStringLiteral("30");
+        }
+    }
+    const Control& button(const char* key) { return console->state().button(QString::fromLatin1(key)); }
+    QString panel(int i) const { return console->state().statusPanels[i]; }
+
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<Console> console;
+    std::unique_ptr<sim::Instrument> instrument;
+};
+
+}  // namespace
+
+TEST_F(RunControl, WithoutALinkOnlyTheMessageIsShown) {
+    console->toolbarCommand(QStringLiteral("test13"));
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, u"通信端口未打开！");
+    EXPECT_EQ(prompter.shown[0].title, u"Varnot智能TV仪测试系统");
+    EXPECT_EQ(button("test13").caption, u"1-3测试开始");
+    EXPECT_FALSE(console->supervising());
+    EXPECT_TRUE(console->state().chStopped[0]);
+}
+
+TEST_F(RunControl, AnOpenEthernetLinkIsEnoughToStart) {
+    console->state().g_Connect = 1;
+    prompter.answers = {false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    EXPECT_EQ(prompter.count(QStringLiteral("您确定要开始运行吗？")), 1);
+}
+
+TEST_F(RunControl, NoAtTheConfirmationClosesTheChannelsAndLeavesTheStopCaption) {
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    EXPECT_EQ(panel(0), u"第1路测试关闭");
+    EXPECT_EQ(panel(1), u"第2路测试关闭");
+    EXPECT_EQ(panel(2), u"第3路测试关闭");
+    EXPECT_EQ(console->state().n, 0);
+    EXPECT_FALSE(console->state().testRun);
+    EXPECT_FALSE(console->supervising());
+    // The abandoned run leaves its button on the stop caption and the other starts disabled.
+    EXPECT_EQ(button("test13").caption, u"1-3测试停止");
+    EXPECT_FALSE(button("test46").enabled);
+    EXPECT_FALSE(button("test16").enabled);
+    EXPECT_FALSE(console->state().chStopped[0]);
+    // Pressing the stop caption gives the caption of its own stop.
+    console->toolbarCommand(QStringLiteral("test13"));
+    EXPECT_EQ(button("test13").caption, u"1-3路测试开始");
+    EXPECT_TRUE(console->state().chStopped[0]);
+}
+
+TEST_F(RunControl, ADuplicateTestNumberAbandonsTheRunNamingItsChannel) {
+    varnot::testing::connectInstrument(*console);
+    console->state().field(Field::TvTestNumber, 1) = QStringLiteral("A7");
+    console->state().field(Field::TvPosition, 1) = QStringLiteral("HM");
+    console->recordExists = [](int ch) { return ch == 1; };
+    console->toolbarCommand(QStringLiteral("test13"));
+    EXPECT_EQ(panel(0), u"第1路开始TV测试");
+    ASSERT_EQ(prompter.messages().size(), 1);
+    EXPECT_EQ(prompter.messages()[0], u"同名记录TV测试编号：A7HM 已经存在，请使用其他的编号！");
+    EXPECT_EQ(prompter.count(QStringLiteral("您确定要开始运行吗？")), 0);
+    EXPECT_FALSE(console->supervising());
+    EXPECT_EQ(console->state().n, 0);
+}
+
+TEST_F(RunControl, GroupOneToTwoLeavesChannelThreeOutAndEndsWithChannelsOneAndTwo) {
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {true, false};
+    console->toolbarCommand(QStringLiteral("test46"));
+    EXPECT_EQ(console->state().lastCh, 1);
+    EXPECT_TRUE(console->state().chStopped[2]);
+    EXPECT_TRUE(console->state().chEnded[2]);
+    EXPECT_EQ(button("test46").caption, u"1-2测试停止");
+    EXPECT_FALSE(button("test13").enabled);
+    varnot::testing::runToEnd(*console, *instrument);
+    EXPECT_NE(console->state().field(Field::TvJudgement, 0), u"待定");
+    EXPECT_NE(console->state().field(Field::TvJudgement, 1), u"待定");
+    EXPECT_EQ(console->state().field(Field::TvJudgement, 2), u"待定");
+    EXPECT_EQ(console->curves().V[2][5], 0.0f);  // outside the range: nothing stored
+    EXPECT_EQ(button("test46").caption, u"1-2测试开始");
+    EXPECT_TRUE(button("test13").enabled);
+    EXPECT_TRUE(button("test16").enabled);
+    EXPECT_FALSE(console->state().testRun);
+}
+
+TEST_F(RunControl, StopDuringARunAsksToSaveAndKeepsTheResults) {
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {true, false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    varnot::testing::runToEnd(*console, *instrument, 20);
+    ASSERT_TRUE(console->supervising());
+    const QString shown = console->state().field(Field::LiveVoltage, 0);
+    console->toolbarCommand(QStringLiteral("test13"));  // the stop caption
+    varnot::testing::settle(*console);
+    EXPECT_FALSE(console->supervising());
+    EXPECT_EQ(prompter.count(QStringLiteral("测试结束，需要保存吗？")), 1);
+    EXPECT_EQ(console->state().n, 0);
+    EXPECT_EQ(console->state().field(Field::LiveVoltage, 0), shown);
+    EXPECT_GT(console->curves().V[0][20], 0.0f);
+    EXPECT_EQ(button("test13").caption, u"1-3测试开始");
+    // The coefficients were written at the end of the run.
+    EXPECT_EQ(settings->read(Section::Canshu, u"KI(3)"), u"1");
+}
+
+TEST_F(RunControl, StopAllEndsTheRun) {
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {true, false};
+    console->toolbarCommand(QStringLiteral("test16"));
+    varnot::testing::runToEnd(*console, *instrument, 5);
+    console->toolbarCommand(QStringLiteral("stop16"));
+    varnot::testing::settle(*console);
+    EXPECT_FALSE(console->supervising());
+    EXPECT_EQ(button("test16").caption, u"1路测试开始");
+    EXPECT_TRUE(button("test13").enabled);
+    // A tick between the stop and the end of the run stores nothing at sample 0.
+    console->acquisitionTick();
+    EXPECT_EQ(console->curves().V[0][0], 0.0f);
+}
