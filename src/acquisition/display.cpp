@@ -3,6 +3,9 @@
 #include "acquisition/sampling.h"
 #include "common/text_number.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace varnot {
 namespace {
 
@@ -11,6 +14,45 @@ const QColor kRed(Qt::red), kBlue(Qt::blue), kBlack(Qt::black);
 QString readoutText(double V, double I, double t) {
     return QStringLiteral("鼠标点：") + formatNumber(V, u"0.0") + QStringLiteral("V, ") + formatNumber(I, u"##0.0") +
            QStringLiteral("mA ") + formatNumber(t, u"0") + QStringLiteral("S ");
+}
+
+// The pixel path of samples 1..last of one curve, after a start point: x = x0 + k * dx (plot
+// units), y = yOf(value), where yOf falls as the value rises. Where several samples share a pixel
+// column only the column's first, highest, lowest and last points are kept, found from the
+// samples' own minimum and maximum, so the cost of a long curve follows the plot's width.
+template <typename YOf>
+const std::vector<QPoint>& samplePath(QPointF start, const std::vector<float>& v, int last, double x0, double dx,
+                                      YOf yOf) {
+    thread_local std::vector<QPoint> path;
+    path.clear();
+    path.push_back(QPoint(PlotSurface::px(start.x()), PlotSurface::px(start.y())));
+    const auto px = [](double u) { return PlotSurface::px(u); };
+    if (dx >= kUnitsPerPixel / 2) {
+        for (int k = 1; k <= last; ++k) path.emplace_back(px(x0 + k * dx), px(yOf(v[k])));
+        return path;
+    }
+    int k = 1;
+    while (k <= last) {
+        const int col = px(x0 + k * dx);
+        // Samples of this column: px(x) == col while x < (col + 0.5) pixels.
+        int end = static_cast<int>(std::ceil(((col + 0.5) * kUnitsPerPixel - x0) / dx)) - 1;
+        end = std::clamp(end, k, last);
+        while (end < last && px(x0 + (end + 1) * dx) == col) ++end;
+        while (end > k && px(x0 + end * dx) != col) --end;
+        float lo = v[k], hi = v[k];
+        for (int j = k + 1; j <= end; ++j) {
+            lo = std::min(lo, v[j]);
+            hi = std::max(hi, v[j]);
+        }
+        const int first = px(yOf(v[k])), final = px(yOf(v[end]));
+        const int top = px(yOf(hi)), bottom = px(yOf(lo));
+        path.emplace_back(col, first);
+        if (top != first && top != final) path.emplace_back(col, top);
+        if (bottom != first && bottom != final && bottom != top) path.emplace_back(col, bottom);
+        if (final != first) path.emplace_back(col, final);
+        k = end + 1;
+    }
+    return path;
 }
 
 }  // namespace
@@ -47,22 +89,18 @@ void redrawChannelCurve(Live& live, int ch) {
     const double refV = referenceVoltage(s, ch);
     const int last = std::min(s.n - 1, kLastSample);
     if (last < 1) return;
-    std::vector<QPointF> volts{{400, 3600}}, amps{{400, 3600}};
-    volts.reserve(last + 1);
-    amps.reserve(last + 1);
-    for (int k = 1; k <= last; ++k) {
-        const double x = xChannel(k, hx);
-        volts.emplace_back(x, yChannelVoltage(c.V[ch][k], refV));
-        amps.emplace_back(x, (0.9 - c.I[ch][k] / 20.0) * 4000);
-    }
-    own.polyline(volts, kRed, 1);
-    if (live.currentVisible) own.polyline(amps, kBlue, 2);
+    const double dx = 12.5 / hx;
+    own.pixelPath(samplePath({400, 3600}, c.V[ch], last, 400, dx, [refV](float V) { return yChannelVoltage(V, refV); }),
+                  kRed, 1);
+    if (live.currentVisible)
+        own.pixelPath(samplePath({400, 3600}, c.I[ch], last, 400, dx, [](float I) { return (0.9 - I / 20.0) * 4000; }),
+                      kBlue, 2);
     // Characteristic marks: point A of a TV test, the first spark of an electrolyte test.
     const auto mark = [&](int k, const QString& label) {
         if (k < 1 || k > last) return;
-        const QPointF at = volts[k];
-        own.line(at.x(), 3600, at.x(), at.y(), kBlack, 1, LineStyle::Dotted);
-        if (!label.isEmpty()) own.text(at.x(), at.y(), label, kBlack);
+        const double x = xChannel(k, hx), y = yChannelVoltage(c.V[ch][k], refV);
+        own.line(x, 3600, x, y, kBlack, 1, LineStyle::Dotted);
+        if (!label.isEmpty()) own.text(x, y, label, kBlack);
     };
     if (s.kind[ch] == TestKind::TV) {
         const Int16Result tr = toInt16(s.field(Field::RiseTime, ch));
@@ -84,20 +122,18 @@ void redrawGroupCurves(Live& live) {
         // The redraw scales the all-channel curve by the channel's own reference.
         const double refV = referenceVoltage(s, ch);
         const int end = std::min(last, std::max(1, live.view.tEnd[ch]));
-        std::vector<QPointF> group{{400.0 * (ch % 3 + 1), 4000}}, all{{400.0 * (ch + 1), 8000}};
-        for (int k = 1; k <= end; ++k) {
-            const double V = c.V[ch][k];
-            group.emplace_back(xGroup(ch, k, hx), yGroupVoltage(V, refV));
-            all.emplace_back(xAll(ch, k, hx), yAllVoltage(V, refV));
-        }
         PlotSurface& gp = *plots.TV16[groupOf(ch)];
+        const double dx = 50.0 / hx;
+        const double gx0 = 400.0 * (ch % 3 + 1), ax0 = 400.0 * (ch + 1);
+        const auto yGroup = [refV](float V) { return yGroupVoltage(V, refV); };
+        const auto yAll = [refV](float V) { return yAllVoltage(V, refV); };
+        gp.pixelPath(samplePath({gx0, 4000}, c.V[ch], end, gx0, dx, yGroup), groupColour(ch), 1);
         // The first segment of channels 4-6 takes their all-channel colour.
-        gp.line(group[0].x(), group[0].y(), group[1].x(), group[1].y(), ch < 3 ? groupColour(ch) : allColour(ch));
-        gp.polyline({group.begin() + 1, group.end()}, groupColour(ch), 1);
-        plots.TV16[2]->polyline(all, allColour(ch), 1);
+        if (ch >= 3) gp.line(gx0, 4000, xGroup(ch, 1, hx), yGroup(c.V[ch][1]), allColour(ch));
+        plots.TV16[2]->pixelPath(samplePath({ax0, 8000}, c.V[ch], end, ax0, dx, yAll), allColour(ch), 1);
         if (end >= 2) {
-            plots.groupLabel[ch] = group.back();
-            plots.allLabel[ch] = all.back();
+            plots.groupLabel[ch] = QPointF(xGroup(ch, end, hx), yGroup(c.V[ch][end]));
+            plots.allLabel[ch] = QPointF(xAll(ch, end, hx), yAll(c.V[ch][end]));
         }
     }
 }

@@ -25,7 +25,7 @@ void PlotSurface::line(double x1, double y1, double x2, double y2, const QColor&
     p.drawLine(pixelAt(x1, y1), pixelAt(x2, y2));
 }
 
-void PlotSurface::polyline(const std::vector<QPointF>& points, const QColor& colour, int width) {
+void PlotSurface::polyline(std::span<const QPointF> points, const QColor& colour, int width) {
     if (points.size() < 2) return;
     QPainter p(&image_);
     QPen pen(colour, width);
@@ -33,8 +33,10 @@ void PlotSurface::polyline(const std::vector<QPointF>& points, const QColor& col
     p.setPen(pen);
     // Runs of points in one pixel column collapse into the column's first, lowest, highest and
     // last point: the segments inside a column cover exactly its span.
-    std::vector<QPoint> path;
-    path.reserve(std::min<std::size_t>(points.size(), 4 * static_cast<std::size_t>(image_.width()) + 8));
+    // At most four points per pixel column; the buffer is kept between calls.
+    thread_local std::vector<QPoint> path;
+    path.clear();
+    path.reserve(4 * static_cast<std::size_t>(image_.width()) + 8);
     auto flush = [&](int x, int first, int lo, int hi, int last) {
         path.emplace_back(x, first);
         if (lo != first && lo != last) path.emplace_back(x, lo);
@@ -60,11 +62,22 @@ void PlotSurface::polyline(const std::vector<QPointF>& points, const QColor& col
     p.drawPolyline(path.data(), static_cast<int>(path.size()));
 }
 
+void PlotSurface::pixelPath(std::span<const QPoint> pixels, const QColor& colour, int width) {
+    if (pixels.size() < 2) return;
+    QPainter p(&image_);
+    QPen pen(colour, width);
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    p.drawPolyline(pixels.data(), static_cast<int>(pixels.size()));
+}
+
 void PlotSurface::text(double x, double y, const QString& s, const QColor& colour) {
     QPainter p(&image_);
-    QFont f(QStringLiteral("宋体"));
-    f.setPixelSize(11);
-    p.setFont(f);
+    if (!font_) {
+        font_.emplace(QStringLiteral("宋体"));
+        font_->setPixelSize(11);
+    }
+    p.setFont(*font_);
     p.setPen(colour);
     const QPoint at = pixelAt(x, y);
     p.drawText(QRect(at.x(), at.y(), 400, 40), Qt::AlignLeft | Qt::AlignTop, s);

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QString>
 
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace varnot {
@@ -35,7 +38,9 @@ public:
     // A connected line through the points (plot units, x not decreasing), drawn with one painter.
     // Where several points fall into one pixel column only that column's span is drawn, so the
     // cost follows the plot's width and not the curve's length.
-    void polyline(const std::vector<QPointF>& points, const QColor& colour, int width);
+    void polyline(std::span<const QPointF> points, const QColor& colour, int width);
+    // A connected line through points already in pixels, drawn with one painter.
+    void pixelPath(std::span<const QPoint> pixels, const QColor& colour, int width);
     // The text's top-left corner at (x, y).
     void text(double x, double y, const QString& text, const QColor& colour);
 
@@ -45,6 +50,7 @@ public:
 private:
     int widthUnits_, heightUnits_;
     QImage image_;
+    std::optional<QFont> font_;  // the labels' face, resolved at the first label
 };
 
 // 24-bit settings colours are stored in blue-green-red order.

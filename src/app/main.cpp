@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QScreen>
 #include <QTimer>
@@ -34,7 +35,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption settingsFile("settings", "Settings file to use.", "file");
     const QCommandLineOption screenshot("screenshot", "Save a picture of the window and exit.", "file");
     const QCommandLineOption connectPort("connect", "Open serial port COMn once the window is up.", "n");
-    args.addOptions({demo, settingsFile, screenshot, connectPort});
+    const QCommandLineOption reportStartup("report-startup",
+                                           "Print the resident memory once the window is shown, and exit.");
+    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup});
     args.process(app);
 
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
@@ -74,6 +77,19 @@ int main(int argc, char** argv) {
     if (args.isSet(connectPort)) {
         const int port = args.value(connectPort).toInt();
         QTimer::singleShot(300, &console, [&console, port] { console.connection().serialConnect(port); });
+    }
+    if (args.isSet(reportStartup)) {
+        // The first turn of the event loop after show(): the window has been laid out and exposed.
+        QTimer::singleShot(0, &window, [] {
+            QFile status(QStringLiteral("/proc/self/status"));
+            QByteArray rss = "unknown";
+            if (status.open(QIODevice::ReadOnly))
+                for (const QByteArray& line : status.readAll().split('\n'))
+                    if (line.startsWith("VmRSS:")) rss = line.mid(6).trimmed();
+            std::printf("window shown, resident memory %s\n", rss.constData());
+            std::fflush(stdout);
+            QApplication::quit();
+        });
     }
     if (args.isSet(screenshot)) {
         const QString file = args.value(screenshot);

@@ -275,21 +275,37 @@ TEST(Display, MouseReadouts) {
 }
 
 TEST(Display, LongCurvesDrawTheSameColumnSpansAsEverySegment) {
-    // 6000 noisy samples across the channel plot: the per-column drawing and the drawing of every
+    // 6000 noisy samples redrawn on a channel plot: the per-column drawing and a drawing of every
     // segment agree on the top and bottom of the curve in every pixel column.
-    PlotSurface fast(4800, 4000), slow(4800, 4000);
-    std::vector<QPointF> points;
-    for (int k = 0; k <= 6000; ++k)
-        points.emplace_back(400 + k * 12.5 / 32, 1800 + 900 * std::sin(k / 150.0) + 200 * std::sin(k * 1.7));
-    fast.polyline(points, Qt::red, 1);
-    for (std::size_t i = 1; i < points.size(); ++i)
-        slow.line(points[i - 1].x(), points[i - 1].y(), points[i].x(), points[i].y(), Qt::red);
+    TickFixture f;
+    f.s.field(Field::FormationVoltage, 0) = QStringLiteral("200");
+    f.plots.hxfd[0] = 32;
+    f.s.n = kLastSample + 1;
+    for (int k = 1; k <= kLastSample; ++k)
+        f.curves.V[0][k] = std::round((150 + 60 * std::sin(k / 150.0) + 15 * std::sin(k * 1.7)) * 10) / 10;
+    PlotSurface slow(4800, 4000);
+    double px = 400, py = 3600;
+    for (int k = 1; k <= kLastSample; ++k) {
+        const double x = xChannel(k, 32), y = yChannelVoltage(f.curves.V[0][k], 200);
+        slow.line(px, py, x, y, Qt::red);
+        px = x;
+        py = y;
+    }
+    f.plots.TV[0]->clear();
+    redrawChannelCurve(f.live, 0);
+    const QImage& fast = f.plots.TV[0]->image();
     int columns = 0;
-    for (int x = 0; x < fast.image().width(); ++x) {
+    for (int x = 0; x < fast.width(); ++x) {
         int fTop = -1, fBottom = -1, sTop = -1, sBottom = -1;
-        for (int y = 0; y < fast.image().height(); ++y) {
-            if (fast.image().pixelColor(x, y) == QColor(Qt::red)) (fTop < 0 ? fTop : fBottom) = y, fBottom = y;
-            if (slow.image().pixelColor(x, y) == QColor(Qt::red)) (sTop < 0 ? sTop : sBottom) = y, sBottom = y;
+        for (int y = 0; y < fast.height(); ++y) {
+            if (fast.pixelColor(x, y) == QColor(Qt::red)) {
+                if (fTop < 0) fTop = y;
+                fBottom = y;
+            }
+            if (slow.image().pixelColor(x, y) == QColor(Qt::red)) {
+                if (sTop < 0) sTop = y;
+                sBottom = y;
+            }
         }
         if (sTop < 0 && fTop < 0) continue;
         ++columns;
