@@ -10,6 +10,9 @@ VARNOT_PACKAGES=(
   libgtest-dev libbenchmark-dev
   socat xvfb xauth
   fonts-arphic-uming fonts-wqy-microhei
+  libqt6sql6-sqlite libqt6sql6-odbc unixodbc unixodbc-dev odbcinst libsqliteodbc
+  postgresql odbc-postgresql
+  qt6-charts-dev libqt6opengl6-dev
 )
 
 as_root() {
