@@ -99,6 +99,12 @@ void Console::load() {
     dateStamp_ = formatDate(today_(), u"yyyymmdd");
     plots_.hxfd16 = settings_.real("hxfd16");
     settings_.write(Section::Canshu, u"存储运行标志", QStringLiteral("0"));
+    storedCount_ = 0;
+    // The batch tab starts from channel 1's test number and formation voltage.
+    batch_.field(BatchField::Serial) = state_.field(Field::TvTestNumber, 0);
+    batch_.field(BatchField::VF) = state_.field(Field::FormationVoltage, 0);
+    batch_.date = today_();
+    initialiseGrid(batch_);
     state_.g_Connect = 0;
     state_.n = 0;
     applyKindFields();
@@ -123,7 +129,23 @@ void Console::unload() { connection_.closeAll(); }
 
 void Console::setFieldText(Field f, int ch, const QString& text) {
     state_.field(f, ch) = text;
-    if (f == Field::TvTestNumber) emit tvTestNumberChanged(state_.field(Field::TvTestNumber, 0));
+    if (f == Field::TvTestNumber) mirrorSerial();
+}
+
+void Console::mirrorSerial() {
+    // The batch serial follows channel 1's TV test number.
+    batch_.field(BatchField::Serial) = state_.field(Field::TvTestNumber, 0);
+    emit tvTestNumberChanged(state_.field(Field::TvTestNumber, 0));
+}
+
+void Console::setBatchField(BatchField f, const QString& typed) {
+    enterBatchField(batch_, f, typed);
+    emit changed();
+}
+
+void Console::setSheetValue(int k, SheetValue v, const QString& typed) {
+    enterSheetValue(batch_, k, v, typed);
+    emit changed();
 }
 
 void Console::completeEntry(Field f, int ch) {
@@ -140,7 +162,7 @@ void Console::completeEntry(Field f, int ch) {
     // Entries follow within the group, 化成电压 among all six.
     const std::vector<int> targets = linkTargets(f, ch, linked_);
     for (int c : targets) state_.field(f, c) = text;
-    if (f == Field::TvTestNumber) emit tvTestNumberChanged(state_.field(Field::TvTestNumber, 0));
+    if (f == Field::TvTestNumber) mirrorSerial();
     if (f == Field::FormationVoltage || f == Field::LeakageVoltage || f == Field::ElecSetVoltage) {
         std::vector<int> affected = targets;
         affected.push_back(ch);

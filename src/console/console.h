@@ -5,6 +5,7 @@
 #include "acquisition/acquisition.h"
 #include "acquisition/display.h"
 #include "acquisition/plot_axes.h"
+#include "batch/batch_panel.h"
 #include "common/console_state.h"
 #include "common/prompter.h"
 #include "common/timing.h"
@@ -98,10 +99,14 @@ public:
     // Save of the finished tests (save2).
     void save2Click();
 
-    // Hooks the storage side fills in: whether a test with the channel's record name is stored,
-    // the sheet grid re-initialised at the start of a 1-3 run.
+    // Hook the storage side fills in: whether a test with the channel's record name is stored.
     std::function<bool(int ch)> recordExists = [](int) { return false; };
-    std::function<void()> initialiseSheetGrid = [] {};
+
+    // The batch tab: whole-batch fields, sheet values and the sheet grid.
+    BatchPanel& batch() { return batch_; }
+    const BatchPanel& batch() const { return batch_; }
+    void setBatchField(BatchField f, const QString& typed);
+    void setSheetValue(int k, SheetValue v, const QString& typed);
 
 signals:
     void changed();
@@ -118,6 +123,7 @@ private:
     void visitStep();
     void endOfRun();
     bool linkOpen() const;
+    void mirrorSerial();
 
     SettingsStore& settings_;
     Prompter& prompter_;
@@ -129,6 +135,8 @@ private:
     Connection connection_;
     PollCycle poll_;
     Curves curves_;
+    BatchPanel batch_;
+    int storedCount_ = 0;  // sheets handled by saving since start-up (存储运行标志)
     bool currentVisible_ = false;
     QTimer acquisitionTimer_;  // Timer1
     // The run loop: visits of channels 1, 2, 3 in turn, one per event-loop turn, a round of three

@@ -68,7 +68,7 @@ void Console::startGroup(const QString& key) {
     state_.firstCh = 0;
     state_.lastCh = b->lastCh;
     resetChannels();
-    if (key == u"test13") initialiseSheetGrid();
+    if (key == u"test13") initialiseGrid(batch_);
     for (const GroupButton& other : kGroupButtons) {
         Control& button = state_.button(QString::fromLatin1(other.key));
         if (&other == b)

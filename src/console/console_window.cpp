@@ -7,6 +7,9 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -47,7 +50,7 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
     for (int t = 0; t < 3; ++t) tabs_->addTab(buildPlotTab(t), QString::fromUtf8(kTabTitles[t]));
     tabs_->addTab(buildParameterTab(false), QString::fromUtf8(kTabTitles[3]));
     tabs_->addTab(buildParameterTab(true), QString::fromUtf8(kTabTitles[4]));
-    tabs_->addTab(new QLabel(QStringLiteral("批次记录")), QString::fromUtf8(kTabTitles[5]));
+    tabs_->addTab(buildBatchTab(), QString::fromUtf8(kTabTitles[5]));
     connect(tabs_, &QTabWidget::currentChanged, &console_, &Console::selectTab);
     setCentralWidget(tabs_);
     for (int i = 0; i < 7; ++i) {
@@ -233,6 +236,69 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
     return scroll;
 }
 
+QWidget* ConsoleWindow::buildBatchTab() {
+    auto* page = new QWidget;
+    auto* outer = new QVBoxLayout(page);
+    auto* whole = new QGroupBox(QStringLiteral("整体参数"));
+    auto* form = new QGridLayout(whole);
+    for (int i = 0; i < kBatchFieldCount; ++i) {
+        const auto f = static_cast<BatchField>(i);
+        auto* edit = new QLineEdit;
+        connect(edit, &QLineEdit::textEdited, this, [this, f, edit](const QString& t) {
+            console_.setBatchField(f, t);
+            const int at = edit->cursorPosition();
+            edit->setText(console_.batch().field(f));
+            edit->setCursorPosition(at);
+        });
+        batchEdits_[i] = edit;
+        form->addWidget(new QLabel(QString::fromUtf8(batchFieldCaption(f))), i / 5, 2 * (i % 5));
+        form->addWidget(edit, i / 5, 2 * (i % 5) + 1);
+    }
+    batchDate_ = new QDateEdit;
+    batchDate_->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    batchDate_->setCalendarPopup(true);
+    connect(batchDate_, &QDateEdit::dateChanged, this, [this](const QDate& d) { console_.batch().date = d; });
+    form->addWidget(new QLabel(QStringLiteral("日期：")), 1, 8);
+    form->addWidget(batchDate_, 1, 9);
+    outer->addWidget(whole);
+
+    auto* sheets = new QGroupBox(QStringLiteral("单片参数"));
+    auto* sheetForm = new QGridLayout(sheets);
+    const char* valueCaptions[] = {"比容:", "折弯:", "抗拉:"};
+    const char* sheetNames[] = {"1", "2", "3", "1'", "2'", "3'"};
+    for (int k = 1; k <= kSheets; ++k) {
+        sheetForm->addWidget(new QLabel(QString::fromUtf8(sheetNames[k - 1])), k - 1, 0);
+        for (int v = 0; v < 3; ++v) {
+            auto* edit = new QLineEdit;
+            connect(edit, &QLineEdit::textEdited, this,
+                    [this, k, v](const QString& t) { console_.setSheetValue(k, static_cast<SheetValue>(v), t); });
+            sheetEdits_[k - 1][v] = edit;
+            sheetForm->addWidget(new QLabel(QString::fromUtf8(valueCaptions[v])), k - 1, 1 + 2 * v);
+            sheetForm->addWidget(edit, k - 1, 2 + 2 * v);
+        }
+    }
+    outer->addWidget(sheets);
+
+    // Grid2: the fixed first row and column hold the headers and labels, as the texts of cells.
+    grid_ = new QTableWidget(kGridRows, kGridColumns);
+    grid_->horizontalHeader()->hide();
+    grid_->verticalHeader()->hide();
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const double twip = 96.0 / 1440;
+    grid_->setColumnWidth(0, int(kGridLabelWidth * twip * 2));
+    for (int c = 1; c < kGridColumns; ++c) grid_->setColumnWidth(c, int(kGridColumnWidth * twip * 1.3));
+    for (int r = 0; r < kGridRows; ++r) grid_->setRowHeight(r, int(kGridRowHeight * twip * 1.4));
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < kGridColumns; ++c) {
+            auto* item = new QTableWidgetItem;
+            if (r > 0 && c > 0) item->setBackground(gridRowColour(r));
+            grid_->setItem(r, c, item);
+        }
+    outer->addWidget(grid_);
+    outer->addStretch();
+    return page;
+}
+
 void ConsoleWindow::refresh() {
     const ConsoleState& s = console_.state();
     for (const auto& [key, action] : buttons_) {
@@ -278,6 +344,15 @@ void ConsoleWindow::refresh() {
         groupReadout_[p]->setText(console_.groupReadouts()[p]);
         groupReadout_[p]->setStyleSheet(readoutStyle(console_.readoutActive(true, p)));
     }
+    const BatchPanel& batch = console_.batch();
+    for (int i = 0; i < kBatchFieldCount; ++i)
+        if (batchEdits_[i]->text() != batch.fields[i]) batchEdits_[i]->setText(batch.fields[i]);
+    if (batch.date.isValid() && batchDate_->date() != batch.date) batchDate_->setDate(batch.date);
+    for (int k = 0; k < kSheets; ++k)
+        for (int v = 0; v < 3; ++v)
+            if (sheetEdits_[k][v]->text() != batch.sheet[k][v]) sheetEdits_[k][v]->setText(batch.sheet[k][v]);
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < kGridColumns; ++c) grid_->item(r, c)->setText(batch.grid[r][c]);
     for (PlotView* v : plotViews_) v->update();
 }
 

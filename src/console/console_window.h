@@ -15,6 +15,8 @@ class QLineEdit;
 class QComboBox;
 class QRadioButton;
 class QTabWidget;
+class QDateEdit;
+class QTableWidget;
 class QToolBar;
 
 namespace varnot {
@@ -36,6 +38,7 @@ private:
     QWidget* buildPlotTab(int tab);
     QWidget* buildParameterTab(bool electrolyte);
     QWidget* buildGroupSwitches(int group);
+    QWidget* buildBatchTab();
 
     Console& console_;
     QTabWidget* tabs_ = nullptr;
@@ -61,6 +64,10 @@ private:
     std::array<std::array<QLineEdit*, 6>, kChannels> readoutValue_{};
     std::array<QLabel*, kChannels> channelReadout_{};
     std::array<QLabel*, 3> groupReadout_{};
+    std::array<QLineEdit*, kBatchFieldCount> batchEdits_{};
+    std::array<std::array<QLineEdit*, 3>, kSheets> sheetEdits_{};
+    QDateEdit* batchDate_ = nullptr;
+    QTableWidget* grid_ = nullptr;
 };
 
 }  // namespace varnot
