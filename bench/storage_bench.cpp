@@ -1,6 +1,8 @@
 // Storage timings: saving one group's six sheets with their curves through the batch store
 // (SQLite ODBC, PostgreSQL), and the existence check in a TV database holding many tests.
 // Goals: six sheets <= 50 ms on SQLite ODBC, <= 150 ms on PostgreSQL; recordExists <= 5 ms.
+// The sources are pooled by the driver manager as scripts/odbc.sh registers them; without
+// pooling every sheet pays for a new PostgreSQL connection (some 30-40 ms each).
 #include "storage/batch_store.h"
 #include "storage/odbc_source.h"
 #include "storage/sql_support.h"
@@ -58,8 +60,6 @@ void sixSheets(benchmark::State& state, const QString& source) {
 
 void BM_SixSheets_SQLiteOdbc(benchmark::State& state) { sixSheets(state, QStringLiteral("result")); }
 void BM_SixSheets_PostgreSQL(benchmark::State& state) { sixSheets(state, QStringLiteral("result_pg")); }
-// The same without connection pooling: each sheet pays for a new server connection.
-void BM_SixSheets_PostgreSQLUnpooled(benchmark::State& state) { sixSheets(state, QStringLiteral("result_pg_direct")); }
 
 // A TV database with `tests` stored tests of 20 samples each, made once per size.
 const TestDatabases& tvDatabase(int tests) {
@@ -120,9 +120,7 @@ int main(int argc, char** argv) {
     using namespace varnot;
     QString sources = testing::sqliteSource(QStringLiteral("result"), scratch().filePath(QStringLiteral("result.db")));
     const bool withPg = !pgPort().isEmpty();
-    if (withPg)
-        sources += testing::postgresSource(QStringLiteral("result_pg"), pgPort()) +
-                   testing::postgresSource(QStringLiteral("result_pg_direct"), pgPort(), {}, false);
+    if (withPg) sources += testing::postgresSource(QStringLiteral("result_pg"), pgPort());
     else std::fprintf(stderr, "note: VARNOT_PG_PORT is not set; the PostgreSQL benchmark is left out\n");
     if (!testing::registerSources(sources)) {
         std::fprintf(stderr, "cannot write the ODBC data sources\n");
@@ -136,11 +134,8 @@ int main(int argc, char** argv) {
     }
 
     benchmark::RegisterBenchmark("SixSheets/SQLiteOdbc", BM_SixSheets_SQLiteOdbc)->Unit(benchmark::kMillisecond)->UseRealTime();
-    if (withPg) {
+    if (withPg)
         benchmark::RegisterBenchmark("SixSheets/PostgreSQL", BM_SixSheets_PostgreSQL)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark("SixSheets/PostgreSQLUnpooled", BM_SixSheets_PostgreSQLUnpooled)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
-    }
     benchmark::RegisterBenchmark("RecordExists", BM_RecordExists)
         ->ArgNames({"tests", "stored"})->Args({1000, 1})->Args({10000, 1})->Args({10000, 0})->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("RecordLookupOnOpenConnection", BM_RecordLookupOnOpenConnection)

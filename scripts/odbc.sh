@@ -42,10 +42,13 @@ odbc_use_sqlite() {
   mkdir -p "$(dirname "$db")"
   db=$(cd "$(dirname "$db")" && pwd)/$(basename "$db")
   local folder=${2:-$(dirname "$db")/odbc}
+  # WAL journal: one sync per commit instead of several, still durable (SyncPragma FULL).
   _odbc_write "$folder" "[result]
 Driver = SQLite3
 Database = $db
-Timeout = 5000"
+Timeout = 5000
+JournalMode = WAL
+SyncPragma = FULL"
 }
 
 odbc_use_postgres() {

@@ -9,8 +9,6 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <dlfcn.h>
-
 namespace varnot::testing {
 
 inline QString odbcDriverPath(const char* file) {
@@ -21,19 +19,14 @@ inline QString odbcDriverPath(const char* file) {
 inline QString odbcFolder() {
     static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/varnot-odbc-XXXXXX"));
     static const bool ready = [] {
-        // Keeps the driver manager loaded to the end of the process (Qt unloads its ODBC plugin
-        // at exit, and with it libodbc), and the drivers stay loaded too (DontDLClose). The
-        // leak check at exit then still sees the pooled connections and names the driver
-        // libraries in its stacks, which the suppressions in lsan.supp rely on.
-        dlopen("libodbc.so.2", RTLD_NOW | RTLD_NODELETE);
         QFile drivers(dir.filePath(QStringLiteral("odbcinst.ini")));
         if (!drivers.open(QIODevice::WriteOnly)) return false;
         // Pooled as scripts/odbc.sh registers them: each store operation connects and
-        // disconnects, and the driver manager keeps the connection for the next one.
+        // disconnects, and the driver manager keeps the connection for the next one. The
+        // drivers stay loaded to the end (DontDLClose), so leak reports at exit can name them.
         drivers.write(QStringLiteral("[ODBC]\nPooling = Yes\n\n"
                                      "[SQLite3]\nDriver = %1\nCPTimeout = 60\nDontDLClose = 1\n\n"
-                                     "[PostgreSQL Unicode]\nDriver = %2\nCPTimeout = 60\nDontDLClose = 1\n\n"
-                                     "[PostgreSQL Unicode unpooled]\nDriver = %2\n")
+                                     "[PostgreSQL Unicode]\nDriver = %2\nCPTimeout = 60\nDontDLClose = 1\n")
                           .arg(odbcDriverPath("libsqlite3odbc.so"), odbcDriverPath("psqlodbcw.so"))
                           .toUtf8());
         qputenv("ODBCSYSINI", dir.path().toLocal8Bit());
@@ -43,19 +36,17 @@ inline QString odbcFolder() {
     return ready ? dir.path() : QString();
 }
 
-// One [name] section of odbc.ini.
+// One [name] section of odbc.ini; the SQLite settings are those of scripts/odbc.sh.
 inline QString sqliteSource(const QString& name, const QString& databaseFile) {
-    return QStringLiteral("[%1]\nDriver = SQLite3\nDatabase = %2\nTimeout = 5000\n\n").arg(name, databaseFile);
+    return QStringLiteral("[%1]\nDriver = SQLite3\nDatabase = %2\nTimeout = 5000\nJournalMode = WAL\nSyncPragma = FULL\n\n").arg(name, databaseFile);
 }
 
 // `schema` (plain letters, digits, '_') becomes the connection's search path, so tables created
 // through this source land there and tests running side by side do not meet.
-// `pooled` false: every connect makes a new server connection (for comparison in benchmarks).
-inline QString postgresSource(const QString& name, const QString& port, const QString& schema = {},
-                              bool pooled = true) {
-    QString s = QStringLiteral("[%1]\nDriver = PostgreSQL Unicode%3\nServername = 127.0.0.1\nPort = %2\n"
+inline QString postgresSource(const QString& name, const QString& port, const QString& schema = {}) {
+    QString s = QStringLiteral("[%1]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = %2\n"
                                "Database = result\nUsername = sa\nPassword =\n")
-                    .arg(name, port, pooled ? QString() : QStringLiteral(" unpooled"));
+                    .arg(name, port);
     if (!schema.isEmpty()) s += QStringLiteral("ConnSettings = SET search_path TO %1\n").arg(schema);
     return s + u'\n';
 }
