@@ -19,6 +19,7 @@ void showSample(Live& live, int ch, int k, const Reading& r) {
     s.field(Field::LiveCurrent, ch) = iText;
     live.curves.V[ch][k] = shownValue(vText);
     live.curves.I[ch][k] = shownValue(iText);
+    live.curves.stored[ch] = k;
     const float shown = shownValue(vText);
     if (shown > live.view.Vmax[ch] && !s.chStopped[ch] && k > 2) {
         live.view.Vmax[ch] = shown;

@@ -17,6 +17,7 @@ struct Curves {
     }
     PerChannel<std::vector<float>> V;  // Vcurve: volts, as shown (0.1 V)
     PerChannel<std::vector<float>> I;  // Icurve: milliamperes, as shown (0.001 mA)
+    PerChannel<int> stored{};          // the newest sample stored in this run
 
     // Newest points in plot units: channel plot voltage and current, group and all-channel plots,
     // and the points before them.

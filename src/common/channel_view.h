@@ -27,6 +27,7 @@ struct ChannelView {
     // End-of-test evaluation.
     PerChannel<int> tLimit{};
     PerChannel<int> tEnd{};
+    PerChannel<int> endSample{};  // the last sample of an ended test (0 while it runs)
 
     ChannelView() {
         for (auto& f : fieldEnabled) f.fill(true);

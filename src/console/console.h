@@ -13,6 +13,8 @@
 #include "link/poll_cycle.h"
 #include "run/test_kinds.h"
 #include "settings/settings_store.h"
+#include "storage/batch_store.h"
+#include "storage/test_database.h"
 
 #include <QDate>
 #include <QObject>
@@ -99,8 +101,18 @@ public:
     // Save of the finished tests (save2).
     void save2Click();
 
-    // Hook the storage side fills in: whether a test with the channel's record name is stored.
-    std::function<bool(int ch)> recordExists = [](int) { return false; };
+    // CheckRecordExists: whether the channel's record name is stored in its kind's local
+    // database. A test may put its own answer in place (recordExists).
+    bool checkRecordExists(int ch) const;
+    std::function<bool(int ch)> recordExists;
+    QString recordNameOf(int ch) const;
+    TestDatabases testDatabases() const;
+    // What saving writes for a channel locally: its parameter row and its curve.
+    StoredTest storedTestOf(int ch) const;
+    int storedCount() const { return storedCount_; }
+    // The batch store behind the data source "result"; the last database error it reported.
+    BatchStore& batchStore() { return batchStore_; }
+    QString lastStoreError() const { return lastStoreError_; }
 
     // The batch tab: whole-batch fields, sheet values and the sheet grid.
     BatchPanel& batch() { return batch_; }
@@ -124,6 +136,8 @@ private:
     void endOfRun();
     bool linkOpen() const;
     void mirrorSerial();
+    void savecanshu1(int ch, int sheetIndex);
+    int samplesOf(int ch) const;
 
     SettingsStore& settings_;
     Prompter& prompter_;
@@ -137,6 +151,9 @@ private:
     Curves curves_;
     BatchPanel batch_;
     int storedCount_ = 0;  // sheets handled by saving since start-up (存储运行标志)
+    BatchStore batchStore_;
+    bool schemaReady_ = false;
+    QString lastStoreError_;
     bool currentVisible_ = false;
     QTimer acquisitionTimer_;  // Timer1
     // The run loop: visits of channels 1, 2, 3 in turn, one per event-loop turn, a round of three

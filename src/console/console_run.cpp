@@ -80,6 +80,8 @@ void Console::startGroup(const QString& key) {
         const bool in = c <= state_.lastCh;
         state_.chEnded[c] = !in;
         state_.chStopped[c] = !in;
+        curves_.stored[c] = 0;
+        view_.endSample[c] = 0;
     }
     emit changed();
     run();
@@ -88,7 +90,7 @@ void Console::startGroup(const QString& key) {
 void Console::run() {
     for (int c = state_.firstCh; c <= state_.lastCh; ++c) {
         const TestKind kind = state_.kind[c];
-        if (recordExists(c)) {
+        if (checkRecordExists(c)) {
             const bool elec = kind == TestKind::Electrolyte;
             const QString number = state_.field(elec ? Field::ElecTestNumber : Field::TvTestNumber, c) +
                                    state_.field(elec ? Field::ElecPosition : Field::TvPosition, c);
@@ -163,8 +165,6 @@ void Console::endOfRun() {
     emit changed();
     emit runEnded();
 }
-
-void Console::save2Click() {}
 
 void Console::stopGroup(const QString& key) {
     const GroupButton* b = groupButton(key);

@@ -36,6 +36,7 @@ QPointF groupEndLine(Live& live, int ch, int k) {
 void endChannel(Live& live, int ch) {
     live.s.chEnded[ch] = true;
     live.s.chStopped[ch] = true;
+    live.view.endSample[ch] = std::min(live.s.n - 1, kLastSample);
 }
 
 QString longestTimePanel(int ch) {

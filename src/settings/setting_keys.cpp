@@ -50,6 +50,8 @@ constexpr std::array kKeys = {
     // The device each serial port number stands for; a plant with a USB adapter maps COM3 to
     // /dev/ttyUSB0 here.
     SettingKey{S::Canshu, "compath", Sc::PerPort, T::Text, "/dev/ttyS{p}"},
+    // The folder of the local test databases; empty for the working directory.
+    SettingKey{S::Canshu, "dbpath", Sc::Single, T::Text, ""},
 };
 
 }  // namespace
