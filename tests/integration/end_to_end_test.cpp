@@ -179,6 +179,10 @@ TEST_P(EndToEnd, TvRunsBeforeAndAfterBoilingAreStoredAsOneBatch) {
     const int tr = console->state().field(Field::RiseTime, 0).toInt();
     EXPECT_NEAR(tr, 32, 3);
     const QString judged = console->state().field(Field::TvJudgement, 0);
+    // The test ends at the first visit after Tr + delay; with these short intervals a tick can
+    // come before that visit, so the end may lie one sample later.
+    const int end = console->view().endSample[0];
+    EXPECT_TRUE(end == tr + 10 || end == tr + 11) << end << " " << tr;
 
     // Boiled foil after boiling, the same batch from the tail: sheets 4 to 6.
     console->connection().serialClose();
@@ -219,7 +223,7 @@ TEST_P(EndToEnd, TvRunsBeforeAndAfterBoilingAreStoredAsOneBatch) {
     EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"铝箔TV参数\"")).toInt(), 6);
     EXPECT_EQ(local.value(QStringLiteral("SELECT \"TV特性\" FROM \"铝箔TV参数\" WHERE \"测试编号\" = 'B7HL'")).toString(), judged);
     EXPECT_EQ(local.value(QStringLiteral("SELECT \"水煮后\" FROM \"铝箔TV参数\" WHERE \"测试编号\" = 'B7TM'")).toInt(), 1);
-    EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"B7HL\"")).toInt(), tr + 10);
+    EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"B7HL\"")).toInt(), end);
     EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("B7TR")));
 
     // The same numbers again: refused at the save and at the start.
@@ -287,10 +291,15 @@ TEST_P(EndToEnd, LeakageAndElectrolyteRunsAreKeptLocally) {
     runToEnd("test13");
     EXPECT_EQ(console->state().statusPanels[6], u"存储 0 条记录") << prompter.messages().join("|").toStdString();
     {
+        // Each channel ends at the first visit after its 30 s (a tick may come first).
+        const int end1 = console->view().endSample[0], end2 = console->view().endSample[1];
+        EXPECT_TRUE(end2 == 30 || end2 == 31) << end2;
         LocalDb local(localFile(TestKind::Leakage));
         EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"漏电流参数\"")).toInt(), 3);
-        EXPECT_EQ(local.value(QStringLiteral("SELECT \"采样次数\" FROM \"漏电流参数\" WHERE \"测试编号\" = 'L1HM'")).toInt(), 30);
-        EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"L1HL\"")).toInt(), 30);
+        EXPECT_EQ(local.value(QStringLiteral("SELECT \"采样次数\" FROM \"漏电流参数\" WHERE \"测试编号\" = 'L1HM'")).toInt(), end2);
+        EXPECT_EQ(local.value(QStringLiteral("SELECT \"漏电流特性\" FROM \"漏电流参数\" WHERE \"测试编号\" = 'L1HM'")).toString(),
+                  console->state().field(Field::LeakageJudgement, 1));
+        EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"L1HL\"")).toInt(), end1);
     }
     ASSERT_TRUE(console->batchStore().ensureSchema().isEmpty());
     EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Part_Parameter\"")), u"0");
