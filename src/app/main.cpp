@@ -1,6 +1,8 @@
 // The console program. Options: --demo starts the simulated instrument on a pseudo-terminal and maps
-// COM1 to it; --settings FILE uses another settings file; --screenshot FILE saves a picture of the
-// window a few seconds after it is shown and exits.
+// COM1 to it; --settings FILE uses another settings file; --connect n opens COMn; --start presses
+// 1-3测试开始 once the link is up; --speed x runs the intervals x times faster; --screenshot FILE
+// saves a picture of the window a few seconds after it is shown and exits (questions are then
+// answered Yes and messages printed, as nobody is there to click).
 #include "console/console.h"
 #include "console/console_window.h"
 #include "console/qt_prompter.h"
@@ -9,16 +11,40 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QFont>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 using namespace varnot;
+
+namespace {
+
+// Stands in for the operator when the console runs unattended under a virtual display.
+class UnattendedPrompter : public Prompter {
+public:
+    void message(const QString& text, const QString&) override { say("message", text); }
+    bool question(const QString& text, const QString&) override {
+        say("question (Yes)", text);
+        return true;
+    }
+    QString saveFileName(const QString& proposedName, const QString&) override { return proposedName; }
+
+private:
+    static void say(const char* kind, const QString& text) {
+        std::printf("%s: %s\n", kind, qPrintable(text));
+        std::fflush(stdout);
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -37,7 +63,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption connectPort("connect", "Open serial port COMn once the window is up.", "n");
     const QCommandLineOption reportStartup("report-startup",
                                            "Print the resident memory once the window is shown, and exit.");
-    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup});
+    const QCommandLineOption start("start", "Press 1-3测试开始 once the link is up and the bath is inside its window.");
+    const QCommandLineOption speed("speed", "Run every interval this many times faster (demo).", "x", "1");
+    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed});
     args.process(app);
 
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
@@ -47,7 +75,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<sim::PtyEndpoint> endpoint;
     if (args.isSet(demo)) {
         sim::Config config;
-        config.clock = sim::ClockMode::WallTime;
+        // The demo foil follows the sample index, so its curves keep their shape at any speed.
+        config.clock = sim::ClockMode::SampleIndex;
         config.channels[1] = *sim::ChannelProfile::preset(u"weak");
         config.channels[2] = *sim::ChannelProfile::preset(u"boiled");
         instrument = std::make_unique<sim::Instrument>(config);
@@ -59,15 +88,29 @@ int main(int argc, char** argv) {
         }
         settings->initialiseMissing();
         settings->write(Section::Canshu, u"compath(1)", path);
+        // The demo keeps its local test databases beside its settings, and starts with a test
+        // number of its own and a tester, so a run can be saved as it is.
+        if (settings->read(Section::Canshu, u"dbpath").isEmpty())
+            settings->write(Section::Canshu, u"dbpath",
+                            QFileInfo(settings->fileName()).absoluteDir().filePath(QStringLiteral("demo-databases")));
+        const QString number = QStringLiteral("D") + QDateTime::currentDateTime().toString(QStringLiteral("MMddhhmmss"));
+        for (int c = 0; c < 3; ++c) {
+            settings->write(Section::Canshu, indexedKey("TVcsbh", c), number);
+            if (settings->read(Section::Topic, indexedKey("LBUSER", c)).isEmpty())
+                settings->write(Section::Topic, indexedKey("LBUSER", c), QStringLiteral("演示"));
+        }
         std::printf("demo instrument on %s (COM1)\n", qPrintable(path));
         std::fflush(stdout);
     }
 
-    QtPrompter prompter;
-    Console console(*settings, prompter);
+    QtPrompter windowPrompter;
+    UnattendedPrompter unattended;
+    Prompter& prompter = args.isSet(screenshot) ? static_cast<Prompter&>(unattended) : windowPrompter;
+    const double faster = std::max(1.0, args.value(speed).toDouble());
+    Console console(*settings, prompter, Timing{1.0 / faster});
     console.load();
     ConsoleWindow window(console);
-    prompter.setParent(&window);
+    windowPrompter.setParent(&window);
     if (const QScreen* screen = window.screen()) {
         const QRect r = screen->availableGeometry();
         window.move(r.x() + (r.width() - window.width()) / 2, r.y() + (r.height() - window.height()) / 2);
@@ -77,6 +120,17 @@ int main(int argc, char** argv) {
     if (args.isSet(connectPort)) {
         const int port = args.value(connectPort).toInt();
         QTimer::singleShot(300, &console, [&console, port] { console.connection().serialConnect(port); });
+    }
+    if (args.isSet(start)) {
+        // Pressed once: when the port is open and the bath temperature has been read inside its
+        // window.
+        auto* waiting = new QTimer(&console);
+        QObject::connect(waiting, &QTimer::timeout, &console, [&console, waiting] {
+            if (console.state().openPort == 0 || !console.state().tempOk) return;
+            waiting->stop();
+            console.toolbarCommand(QStringLiteral("test13"));
+        });
+        waiting->start(50);
     }
     if (args.isSet(reportStartup)) {
         // The first turn of the event loop after show(): the window has been laid out and exposed.
