@@ -125,7 +125,10 @@ void Console::applyKindFields() {
     varnot::selectKind(state_, view_, 1, state_.kind[3]);
 }
 
-void Console::unload() { connection_.closeAll(); }
+void Console::unload() {
+    connection_.closeAll();
+    TestDatabases::closeReaders();
+}
 
 void Console::setFieldText(Field f, int ch, const QString& text) {
     state_.field(f, ch) = text;

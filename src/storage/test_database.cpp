@@ -10,7 +10,12 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <QFile>
+
+#include <sys/stat.h>
+
 #include <limits>
+#include <map>
 
 namespace varnot {
 
@@ -246,15 +251,69 @@ QString TestDatabases::filePath(TestKind kind) const {
     return QDir(folder_).filePath(testDatabaseFile(kind));
 }
 
+namespace {
+
+// Existence checks keep one read-only connection per database file open. A new SQLite connection
+// reads the whole schema (a table and an index for every stored test) before its first statement,
+// some 100 ms at 10 000 stored tests; an open one reads it again only when the schema changed,
+// whoever changed it. A file that was removed or replaced gets a new connection.
+struct Reader {
+    QString connection;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+std::map<QString, Reader>& readers() {
+    static std::map<QString, Reader> r;
+    return r;
+}
+
+void dropReader(std::map<QString, Reader>::iterator it) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(it->second.connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(it->second.connection);
+    readers().erase(it);
+}
+
+}  // namespace
+
+void TestDatabases::closeReaders() {
+    while (!readers().empty()) dropReader(readers().begin());
+}
+
 bool TestDatabases::recordExists(TestKind kind, const QString& name) const {
-    const QString path = filePath(kind);
-    if (name.isEmpty() || !QFileInfo(path).isFile()) return false;
-    // Read-only: opening never creates the file, even if it vanished since the check above.
-    ScopedConnection conn(QStringLiteral("QSQLITE"), path, QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!conn.open()) return false;
-    QSqlQuery q(conn.db());
+    const QString path = QFileInfo(filePath(kind)).absoluteFilePath();
+    auto it = readers().find(path);
+    struct stat st {};
+    if (name.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (it != readers().end()) dropReader(it);
+        return false;
+    }
+    if (it != readers().end() && (it->second.device != st.st_dev || it->second.inode != st.st_ino)) {
+        dropReader(it);
+        it = readers().end();
+    }
+    if (it == readers().end()) {
+        static int readersOpened = 0;
+        Reader r{QStringLiteral("varnot-reader-%1").arg(++readersOpened), st.st_dev, st.st_ino};
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), r.connection);
+        db.setDatabaseName(path);
+        // Read-only: opening never creates the file, even if it vanished since the check above.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(r.connection);
+            return false;
+        }
+        it = readers().emplace(path, r).first;
+    }
+    QSqlQuery q(QSqlDatabase::database(it->second.connection, false));
     q.setForwardOnly(true);
-    return q.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quoteIdentifier(name))) && q.next();
+    const bool found = q.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quoteIdentifier(name))) && q.next();
+    q.finish();
+    return found;
 }
 
 QString TestDatabases::save(const StoredTest& test) const {

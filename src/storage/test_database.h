@@ -58,8 +58,10 @@ public:
 
     // True only when the kind's file exists and holds a curve table of that name with at least
     // one row. A missing file, a missing table or an empty table answer false. Never creates a
-    // file; the connection is closed again before returning.
+    // file. The read-only connection of each file stays open for the next check (a new one reads
+    // the whole schema first); closeReaders() closes them all.
     bool recordExists(TestKind kind, const QString& recordName) const;
+    static void closeReaders();
 
     // Writes the parameter row and the curve table in one transaction, creating the folder, the
     // file and the parameter table when missing. Refuses, writing nothing, when the record
