@@ -117,8 +117,9 @@ int main(int argc, char** argv) {
     }
     window.show();
 
-    if (args.isSet(connectPort)) {
-        const int port = args.value(connectPort).toInt();
+    // The demo comes up connected to its instrument on COM1.
+    if (args.isSet(connectPort) || args.isSet(demo)) {
+        const int port = args.isSet(connectPort) ? args.value(connectPort).toInt() : 1;
         QTimer::singleShot(300, &console, [&console, port] { console.connection().serialConnect(port); });
     }
     if (args.isSet(start)) {

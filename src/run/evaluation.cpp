@@ -4,6 +4,8 @@
 #include "acquisition/sampling.h"
 #include "common/text_number.h"
 
+#include <span>
+
 namespace varnot {
 namespace {
 
@@ -21,8 +23,42 @@ void storeRescale(Live& live, SettingsStore& settings, int ch, Rescale r) {
         settings.write(Section::Canshu, u"hxfd16", shortestText(live.plots.hxfd16));
 }
 
-void store(SettingsStore& settings, Section section, const char* key, int ch, const QString& text) {
-    settings.write(section, indexedKey(key, ch), text);
+// What a channel's end writes back to the store, per kind: key (with the channel index) and field.
+struct StoredParameter {
+    Section section;
+    const char* key;
+    Field field;
+};
+const StoredParameter kTvStored[] = {{Section::Canshu, "hcdy", Field::FormationVoltage},
+                                     {Section::Canshu, "csdl", Field::TestCurrent},
+                                     {Section::Canshu, "Thl", Field::DelayTime},
+                                     {Section::Canshu, "TVcsbh", Field::TvTestNumber},
+                                     {Section::Topic, "LBUSER", Field::TvOperator}};
+const StoredParameter kLeakageStored[] = {{Section::Canshu, "csdl", Field::TestCurrent},
+                                          {Section::Canshu, "ldldy", Field::LeakageVoltage},
+                                          {Section::Canshu, "Thy", Field::LeakageTestTime},
+                                          {Section::Canshu, "LDLcsbh", Field::TvTestNumber},
+                                          {Section::Topic, "LBUSER", Field::TvOperator}};
+const StoredParameter kElectrolyteStored[] = {{Section::Canshu, "djycsdl", Field::ElecCurrent},
+                                              {Section::Canshu, "djysddy", Field::ElecSetVoltage},
+                                              {Section::Canshu, "djyckdy", Field::ElecReference},
+                                              {Section::Canshu, "djyshys", Field::SparkDelay},
+                                              {Section::Canshu, "djyshxz", Field::SparkCorrection},
+                                              {Section::Canshu, "DJYcsbh", Field::ElecTestNumber},
+                                              {Section::Topic, "DJYUSER", Field::ElecOperator}};
+
+QString longestTimePanel(int ch) {
+    return QStringLiteral("第") + channelText(ch) + QStringLiteral("路测试达到最长时间") +
+           QString::number(kLastSample) + QStringLiteral("秒");
+}
+
+// The end of a channel's test: parameters written back and the status panel.
+void finish(SettingsStore& settings, ConsoleState& s, int ch, std::span<const StoredParameter> stored, bool longest,
+            const char* kindWord) {
+    for (const StoredParameter& p : stored) settings.write(p.section, indexedKey(p.key, ch), s.field(p.field, ch));
+    s.statusPanels[ch] = longest ? longestTimePanel(ch)
+                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路") +
+                                       QString::fromUtf8(kindWord) + QStringLiteral("测试结束");
 }
 
 // The end's line on the channel's group plot: dotted black from the time axis to the newest point.
@@ -39,10 +75,6 @@ void endChannel(Live& live, int ch) {
     live.view.endSample[ch] = std::min(live.s.n - 1, kLastSample);
 }
 
-QString longestTimePanel(int ch) {
-    return QStringLiteral("第") + channelText(ch) + QStringLiteral("路测试达到最长时间") +
-           QString::number(kLastSample) + QStringLiteral("秒");
-}
 
 void evaluateTv(Live& live, SettingsStore& settings, int ch, bool longest) {
     ConsoleState& s = live.s;
@@ -88,13 +120,7 @@ void evaluateTv(Live& live, SettingsStore& settings, int ch, bool longest) {
     const bool pass = v.firstMark[ch] && tvPasses(num(s, Field::FormationVoltage, ch), num(s, Field::TvValue, ch),
                                                   num(s, Field::RiseTimeLimit, ch), num(s, Field::RiseTime, ch));
     s.field(Field::TvJudgement, ch) = passText(pass);
-    store(settings, Section::Canshu, "hcdy", ch, s.field(Field::FormationVoltage, ch));
-    store(settings, Section::Canshu, "csdl", ch, s.field(Field::TestCurrent, ch));
-    store(settings, Section::Canshu, "Thl", ch, s.field(Field::DelayTime, ch));
-    store(settings, Section::Canshu, "TVcsbh", ch, s.field(Field::TvTestNumber, ch));
-    store(settings, Section::Topic, "LBUSER", ch, s.field(Field::TvOperator, ch));
-    s.statusPanels[ch] = longest ? longestTimePanel(ch)
-                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路TV测试结束");
+    finish(settings, s, ch, kTvStored, longest, "TV");
 }
 
 void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) {
@@ -117,13 +143,7 @@ void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) 
     s.field(Field::LeakageCurrent, ch) = s.field(Field::LiveCurrent, ch);
     s.field(Field::LeakageJudgement, ch) =
         passText(leakagePasses(num(s, Field::LeakageLimit, ch), num(s, Field::LeakageCurrent, ch)));
-    store(settings, Section::Canshu, "csdl", ch, s.field(Field::TestCurrent, ch));
-    store(settings, Section::Canshu, "ldldy", ch, s.field(Field::LeakageVoltage, ch));
-    store(settings, Section::Canshu, "Thy", ch, s.field(Field::LeakageTestTime, ch));
-    store(settings, Section::Canshu, "LDLcsbh", ch, s.field(Field::TvTestNumber, ch));
-    store(settings, Section::Topic, "LBUSER", ch, s.field(Field::TvOperator, ch));
-    s.statusPanels[ch] = longest ? longestTimePanel(ch)
-                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路漏电流测试结束");
+    finish(settings, s, ch, kLeakageStored, longest, "漏电流");
 }
 
 void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longest) {
@@ -154,15 +174,7 @@ void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longe
     // Without a spark the first spark voltage reads 0 and fails against any reference.
     s.field(Field::ElecJudgement, ch) =
         passText(electrolytePasses(num(s, Field::Spark1Voltage, ch), num(s, Field::ElecReference, ch)));
-    store(settings, Section::Canshu, "djycsdl", ch, s.field(Field::ElecCurrent, ch));
-    store(settings, Section::Canshu, "djysddy", ch, s.field(Field::ElecSetVoltage, ch));
-    store(settings, Section::Canshu, "djyckdy", ch, s.field(Field::ElecReference, ch));
-    store(settings, Section::Canshu, "djyshys", ch, s.field(Field::SparkDelay, ch));
-    store(settings, Section::Canshu, "djyshxz", ch, s.field(Field::SparkCorrection, ch));
-    store(settings, Section::Canshu, "DJYcsbh", ch, s.field(Field::ElecTestNumber, ch));
-    store(settings, Section::Topic, "DJYUSER", ch, s.field(Field::ElecOperator, ch));
-    s.statusPanels[ch] = longest ? longestTimePanel(ch)
-                                 : QStringLiteral("第") + channelText(ch) + QStringLiteral("路电解液测试结束");
+    finish(settings, s, ch, kElectrolyteStored, longest, "电解液");
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/built_ins.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,12 +23,7 @@ using namespace varnot;
 
 namespace {
 
-ConsoleState builtIns() {
-    ConsoleState s;
-    for (int f = 0; f < kFieldCount; ++f)
-        for (int c = 0; c < kChannels; ++c) s.fields[f][c] = builtInValue(static_cast<Field>(f), c);
-    return s;
-}
+using varnot::testing::builtIns;
 
 // Raw words that convert to the given volts and milliamperes before the series drop on channel
 // 1..3 (E, F and G, H inverted), for readings above both thresholds.

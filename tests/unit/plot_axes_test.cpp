@@ -2,18 +2,15 @@
 #include "acquisition/plot_axes.h"
 #include "settings/field_catalogue.h"
 
+#include "support/built_ins.h"
+
 #include <gtest/gtest.h>
 
 using namespace varnot;
 
 namespace {
 
-ConsoleState builtIns() {
-    ConsoleState s;
-    for (int f = 0; f < kFieldCount; ++f)
-        for (int c = 0; c < kChannels; ++c) s.fields[f][c] = builtInValue(static_cast<Field>(f), c);
-    return s;
-}
+using varnot::testing::builtIns;
 
 QColor at(const PlotSurface& p, double x, double y) { return p.image().pixelColor(p.pixelAt(x, y)); }
 
