@@ -13,8 +13,12 @@ public:
     virtual void message(const QString& text, const QString& title) = 0;
     // A Yes/No question; true for Yes.
     virtual bool question(const QString& text, const QString& title) = 0;
-    // A save-file dialog; an empty text when the operator cancels.
+    // A save-file dialog; an empty text when the operator cancels. The filter is written as
+    // description|pattern pairs ("图本文件(.bmp)|*.bmp|*.*").
     virtual QString saveFileName(const QString& proposedName, const QString& filter) = 0;
+    // Whether a box is open right now (the event loop runs on inside it): the run loop waits
+    // until it is closed, so a question never overtakes the message it follows.
+    virtual bool showing() const { return false; }
 };
 
 }  // namespace varnot

@@ -10,7 +10,9 @@ struct Timing {
 
     int pollMs() const { return scaled(800); }
     int acquisitionMs() const { return scaled(1000); }
-    int responseMs() const { return scaled(500); }
+    // An answer needs a few milliseconds whatever the scale (the far end, the pty, a loaded
+    // machine): the time-out never drops below 30 ms.
+    int responseMs() const { return scaled(500) < 30 ? 30 : scaled(500); }
     int scanSettleMs() const { return scaled(200); }
 
     int scaled(int ms) const {

@@ -128,11 +128,16 @@ void Console::acquisitionTick() {
 void Console::scheduleRound() {
     if (!supervising_) return;
     pendingVisits_ = std::max(pendingVisits_, 3);
-    if (!stepTimer_.isActive()) stepTimer_.start();
+    if (!stepTimer_.isActive()) stepTimer_.start(0);
 }
 
 void Console::visitStep() {
     if (!supervising_) return;
+    // Behind an open box the loop waits, as it would inside the box's caller.
+    if (prompter_.showing()) {
+        stepTimer_.start(timing_.scaled(50));
+        return;
+    }
     Live l = live();
     evaluateChannel(l, settings_, visit_);
     visit_ = (visit_ + 1) % 3;
@@ -142,7 +147,7 @@ void Console::visitStep() {
         endOfRun();
         return;
     }
-    if (pendingVisits_ > 0) stepTimer_.start();
+    if (pendingVisits_ > 0) stepTimer_.start(0);
 }
 
 void Console::endOfRun() {

@@ -5,16 +5,39 @@
 
 namespace varnot {
 
+namespace {
+
+struct Open {
+    explicit Open(int& n) : n_(n) { ++n_; }
+    ~Open() { --n_; }
+    int& n_;
+};
+
+}  // namespace
+
 void QtPrompter::message(const QString& text, const QString& title) {
+    Open open(open_);
     QMessageBox::information(parent_, title, text);
 }
 
 bool QtPrompter::question(const QString& text, const QString& title) {
+    Open open(open_);
     return QMessageBox::question(parent_, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString QtPrompter::saveFileName(const QString& proposedName, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent_, QString(), proposedName, filter);
+    Open open(open_);
+    return QFileDialog::getSaveFileName(parent_, QString(), proposedName, dialogFilter(filter));
+}
+
+QString QtPrompter::dialogFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString pattern = i + 1 < parts.size() ? parts[i + 1] : parts[i];
+        filters << parts[i] + QStringLiteral(" (") + (pattern == u"*.*" ? QStringLiteral("*") : pattern) + u')';
+    }
+    return filters.join(QStringLiteral(";;"));
 }
 
 }  // namespace varnot

@@ -14,9 +14,14 @@ public:
     void message(const QString& text, const QString& title) override;
     bool question(const QString& text, const QString& title) override;
     QString saveFileName(const QString& proposedName, const QString& filter) override;
+    bool showing() const override { return open_ > 0; }
+
+    // description|pattern pairs as a file dialog's filter ("desc (pattern);;...").
+    static QString dialogFilter(const QString& pairs);
 
 private:
     QWidget* parent_;
+    int open_ = 0;
 };
 
 }  // namespace varnot

@@ -35,6 +35,10 @@ public:
         return f;
     }
 
+    // A box the test holds open (as a real one would be while the event loop runs inside it).
+    bool showing() const override { return open; }
+    bool open = false;
+
     QStringList messages() const {
         QStringList out;
         for (const Shown& s : shown)

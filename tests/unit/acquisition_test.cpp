@@ -7,6 +7,7 @@
 #include "calibration/corrections.h"
 #include "common/text_number.h"
 #include "console/console.h"
+#include "console/qt_prompter.h"
 #include "settings/field_catalogue.h"
 #include "support/scripted_prompter.h"
 
@@ -332,6 +333,8 @@ TEST(Display, ExportStopsAtACancelAndReportsAFailedWrite) {
     EXPECT_EQ(two.size(), console.plots().TV16[0]->image().size());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("2026-12-10-TV16-1.bmp")));
     EXPECT_TRUE(prompter.messages().isEmpty());
+    // The dialog reads the filter's description|pattern pairs.
+    EXPECT_EQ(QtPrompter::dialogFilter(QStringLiteral("图本文件(.bmp)|*.bmp|*.*")), u"图本文件(.bmp) (*.bmp);;*.* (*)");
     // A file that cannot be written is reported and ends the export.
     prompter.shown.clear();
     prompter.fileNames = {dir.filePath("missing/folder/x.bmp")};

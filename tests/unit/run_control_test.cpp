@@ -1,6 +1,7 @@
 // Run control on the console model: the checks before a start, the confirmation, the groups, the
 // stops and the end of a run, with the simulated instrument standing in for the link.
 #include "console/console.h"
+#include "support/event_wait.h"
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
 
@@ -143,4 +144,20 @@ TEST_F(RunControl, StopAllEndsTheRun) {
     // A tick between the stop and the end of the run stores nothing at sample 0.
     console->acquisitionTick();
     EXPECT_EQ(console->curves().V[0][0], 0.0f);
+}
+
+TEST_F(RunControl, TheEndOfARunWaitsForAnOpenBox) {
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {true, false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    varnot::testing::runToEnd(*console, *instrument, 5);
+    // A box is open (a failure message, say) when the channels stop: the save question waits.
+    prompter.open = true;
+    console->toolbarCommand(QStringLiteral("stop16"));
+    varnot::testing::runFor(100);
+    EXPECT_TRUE(console->supervising());
+    EXPECT_EQ(prompter.count(QStringLiteral("测试结束，需要保存吗？")), 0);
+    prompter.open = false;
+    ASSERT_TRUE(varnot::testing::waitFor([&] { return !console->supervising(); }));
+    EXPECT_EQ(prompter.count(QStringLiteral("测试结束，需要保存吗？")), 1);
 }
