@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption reportStartup("report-startup",
                                            "Print the resident memory once the window is shown, and exit.");
     const QCommandLineOption start("start", "Press 1-3测试开始 once the link is up and the bath is inside its window.");
+    const QCommandLineOption tab("tab", "Show tab n (0..5) first.", "n", "0");
     const QCommandLineOption speed("speed", "Run every interval this many times faster (demo).", "x", "1");
-    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed});
+    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab});
     args.process(app);
 
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
         const QRect r = screen->availableGeometry();
         window.move(r.x() + (r.width() - window.width()) / 2, r.y() + (r.height() - window.height()) / 2);
     }
+    window.showTab(args.value(tab).toInt());
     window.show();
 
     // The demo comes up connected to its instrument on COM1.

@@ -356,6 +356,8 @@ void ConsoleWindow::refresh() {
     for (PlotView* v : plotViews_) v->update();
 }
 
+void ConsoleWindow::showTab(int tab) { tabs_->setCurrentIndex(tab); }
+
 void ConsoleWindow::closeEvent(QCloseEvent* e) {
     console_.unload();
     e->accept();

@@ -28,6 +28,7 @@ class ConsoleWindow : public QMainWindow {
 public:
     explicit ConsoleWindow(Console& console, QWidget* parent = nullptr);
     void refresh();
+    void showTab(int tab);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
