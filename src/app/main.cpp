@@ -1,6 +1,7 @@
 // The console program. Options: --demo starts the simulated instrument on a pseudo-terminal and maps
 // COM1 to it; --settings FILE uses another settings file; --connect n opens COMn; --start presses
-// 1-3测试开始 once the link is up; --speed x runs the intervals x times faster; --screenshot FILE
+// 1-3测试开始 once the link is up; --speed x runs the intervals x times faster; --tab n shows tab n
+// first; --report-startup prints the resident memory once the window is shown; --screenshot FILE
 // saves a picture of the window a few seconds after it is shown and exits (questions are then
 // answered Yes and messages printed, as nobody is there to click).
 #include "console/console.h"
