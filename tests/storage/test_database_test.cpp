@@ -111,6 +111,28 @@ TEST_F(TestDatabasesTest, EmptyCurveTableCountsAsAbsentAndIsReplacedBySaving) {
     });
 }
 
+TEST_F(TestDatabasesTest, ChecksFollowChangesMadeElsewhereAndFilesThatAreReplaced) {
+    ASSERT_EQ(dbs.save(tvTest(QStringLiteral("C1HL"))), QString());
+    ASSERT_TRUE(dbs.recordExists(TestKind::TV, QStringLiteral("C1HL")));  // its connection stays open
+    // Another connection (another console, the history window) empties and drops tables.
+    withFile(tvFile(), [](QSqlDatabase& db) { QSqlQuery(db).exec(QStringLiteral("DELETE FROM \"C1HL\"")); });
+    EXPECT_FALSE(dbs.recordExists(TestKind::TV, QStringLiteral("C1HL")));
+    ASSERT_EQ(dbs.save(tvTest(QStringLiteral("C2HL"))), QString());
+    withFile(tvFile(), [](QSqlDatabase& db) { QSqlQuery(db).exec(QStringLiteral("DROP TABLE \"C2HL\"")); });
+    EXPECT_FALSE(dbs.recordExists(TestKind::TV, QStringLiteral("C2HL")));
+    // The file replaced by a new one between two checks: the check reads the new file.
+    ASSERT_EQ(dbs.save(tvTest(QStringLiteral("C4HL"))), QString());
+    ASSERT_TRUE(dbs.recordExists(TestKind::TV, QStringLiteral("C4HL")));
+    ASSERT_TRUE(QFile::remove(tvFile()));
+    ASSERT_EQ(dbs.save(tvTest(QStringLiteral("C3HL"))), QString());
+    EXPECT_TRUE(dbs.recordExists(TestKind::TV, QStringLiteral("C3HL")));
+    EXPECT_FALSE(dbs.recordExists(TestKind::TV, QStringLiteral("C4HL")));
+    // The file removed: absent, and not created again by the check.
+    ASSERT_TRUE(QFile::remove(tvFile()));
+    EXPECT_FALSE(dbs.recordExists(TestKind::TV, QStringLiteral("C3HL")));
+    EXPECT_FALSE(QFileInfo::exists(tvFile()));
+}
+
 TEST_F(TestDatabasesTest, RefusedSaveWritesNothing) {
     ASSERT_EQ(dbs.save(tvTest(QStringLiteral("A7HL"), 3)), QString());
 
