@@ -317,4 +317,25 @@ TEST_P(EndToEnd, LeakageAndElectrolyteRunsAreKeptLocally) {
     EXPECT_GE(local.value(QStringLiteral("SELECT COUNT(*) FROM \"E1HL\"")).toInt(), 15);
 }
 
+TEST_P(EndToEnd, ARunOverEthernetEndsAndIsSaved) {
+    auto sim = std::make_unique<QProcess>();
+    sim->start(QStringLiteral(VARNOT_SIM_PROGRAM), {QStringLiteral("--tcp"), QStringLiteral("0")});
+    ASSERT_TRUE(sim->waitForStarted());
+    ASSERT_TRUE(waitFor([&] { return sim->canReadLine(); }));
+    const QString line = QString::fromLocal8Bit(sim->readLine()).trimmed();  // "tcp: 127.0.0.1:PORT"
+    simulators.push_back(std::move(sim));
+    console->state().ipAddress = QStringLiteral("127.0.0.1");
+    console->state().tcpPort = line.section(u':', -1);
+    console->connection().ethernetToggle();
+    ASSERT_TRUE(waitFor([&] { return console->state().g_Connect == 1 && console->state().tempOk; }))
+        << line.toStdString() << " " << prompter.messages().join("|").toStdString();
+    EXPECT_EQ(console->state().openPort, 0);  // no serial port: the Ethernet link is enough
+    group(QStringLiteral("N1"), {QStringLiteral("HL"), QStringLiteral("HM"), QStringLiteral("HR")}, QStringLiteral("5"));
+    prompter.answers = {true, true, true, false, false};  // start, save, sheet 1 stored, 2 and 3 declined
+    runToEnd("test13");
+    EXPECT_NE(console->state().field(Field::TvJudgement, 0), u"待定");
+    EXPECT_EQ(batchCount("Part_Parameter", QStringLiteral("N1")), 1);
+    EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("N1HR")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EndToEnd, ::testing::Values(Engine::SQLite, Engine::PostgreSQL));
