@@ -49,7 +49,7 @@ public:
     explicit BatchStore(QString connectionText = QStringLiteral("result;UID=sa;Password=;"));
 
     // Creates whichever of the four tables the source lacks; a Criterion table created here is
-    // seeded with the known specifications. Empty on success, else the error.
+    // seeded with the known foil grades (规格). Empty on success, else the error.
     QString ensureSchema();
 
     // Stores one tested sheet (sheetNumber 1..6) in one transaction: for sheets 1 and 4 the
@@ -79,13 +79,14 @@ public:
     std::optional<BatchFields> findBatch(const QString& serial);
     // Serials containing `text` (trimmed; '%' and '_' match themselves), in the database's order.
     QStringList serialsLike(const QString& text);
-    // The specification list, and adding one to it (empty on success, also when already listed).
+    // The list of known foil grades (规格), and adding one to it (empty on success, also when
+    // already listed).
     QStringList specifications();
     QString addSpecification(const QString& spec);
     // Deletes the batch row, all its sheet rows and all its curve rows in one transaction.
     QString deleteBatch(const QString& serial);
 
-    // The specifications a new Criterion table starts with.
+    // The foil grades a new Criterion table starts with.
     static const QStringList& seedSpecifications();
 
 private:

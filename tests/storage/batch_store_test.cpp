@@ -89,27 +89,27 @@ protected:
         return names;
     }
 
-    int count(const char* table, const QString& serial, int sheet = 0) {
-        QString sql = QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"SerNum\" = ?").arg(QString::fromLatin1(table));
+    // SELECT what FROM table for a serial (and a sheet, when one is given).
+    BatchStore::RunResult select(const char* what, const char* table, const QString& serial, int sheet) {
+        QString sql = QStringLiteral("SELECT %1 FROM \"%2\" WHERE \"SerNum\" = ?")
+                          .arg(QString::fromLatin1(what), QString::fromLatin1(table));
         QVariantList values{serial};
         if (sheet > 0) {
             sql += QStringLiteral(" AND \"NumCurve\" = ?");
             values << sheet;
         }
-        const auto r = store.run(sql, values);
+        return store.run(sql, values);
+    }
+
+    int count(const char* table, const QString& serial, int sheet = 0) {
+        const auto r = select("COUNT(*)", table, serial, sheet);
         EXPECT_EQ(r.rows.size(), 1u) << r.status.toStdString();
         return r.rows.empty() ? -1 : r.rows[0].value(0).toInt();
     }
 
     // The one row of a table for a serial (and sheet); an empty record when there is none.
     QSqlRecord row(const char* table, const QString& serial, int sheet = 0) {
-        QString sql = QStringLiteral("SELECT * FROM \"%1\" WHERE \"SerNum\" = ?").arg(QString::fromLatin1(table));
-        QVariantList values{serial};
-        if (sheet > 0) {
-            sql += QStringLiteral(" AND \"NumCurve\" = ?");
-            values << sheet;
-        }
-        const auto r = store.run(sql, values);
+        const auto r = select("*", table, serial, sheet);
         EXPECT_LE(r.rows.size(), 1u);
         return r.rows.empty() ? QSqlRecord() : r.rows[0];
     }

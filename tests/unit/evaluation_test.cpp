@@ -4,6 +4,7 @@
 #include "acquisition/sampling.h"
 #include "common/text_number.h"
 #include "run/evaluation.h"
+#include "support/console_fixture.h"
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
 
@@ -30,12 +31,10 @@ TEST(Judgement, EqualityPasses) {
 
 namespace {
 
-class WholeTest : public ::testing::Test {
+class WholeTest : public varnot::testing::ConsoleFixture {
 protected:
     void SetUp() override {
-        settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
-        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
-        console->load();
+        ConsoleFixture::SetUp();
         varnot::testing::connectInstrument(*console);
     }
     void set(Field f, const char* text) {
@@ -59,14 +58,12 @@ protected:
         console->startGroup(QString::fromLatin1(key));
         return varnot::testing::runToEnd(*console, *instrument, maxSamples);
     }
-    QString field(Field f, int ch) const { return console->state().field(f, ch); }
+    void electrolyteParameters(const char* setVoltage) {
+        console->selectKind(0, TestKind::Electrolyte);
+        set(Field::ElecSetVoltage, setVoltage);
+        set(Field::ElecReference, "450");
+    }
     int num(Field f, int ch) const { return field(f, ch).toInt(); }
-
-    QTemporaryDir dir;
-    ScriptedPrompter prompter;
-    std::unique_ptr<SettingsStore> settings;
-    std::unique_ptr<Console> console;
-    std::unique_ptr<sim::Instrument> instrument;
 };
 
 }  // namespace
@@ -130,9 +127,7 @@ TEST_F(WholeTest, LeakageGoodAndBad) {
 }
 
 TEST_F(WholeTest, ElectrolyteRecordsThreeSparksAndEndsAfterTheSparkDelay) {
-    console->selectKind(0, TestKind::Electrolyte);
-    set(Field::ElecSetVoltage, "600");
-    set(Field::ElecReference, "450");
+    electrolyteParameters("600");
     set(Field::SparkDelay, "120");
     set(Field::SparkCorrection, "3.0");
     set(Field::ElecTestNumber, "E1");
@@ -163,9 +158,7 @@ TEST_F(WholeTest, ElectrolyteRecordsThreeSparksAndEndsAfterTheSparkDelay) {
 
 TEST_F(WholeTest, AChannelThatReachesTheLastSampleEndsThere) {
     // An electrolyte that never sparks under a 400 V limit: the test would run until stopped.
-    console->selectKind(0, TestKind::Electrolyte);
-    set(Field::ElecSetVoltage, "400");
-    set(Field::ElecReference, "450");
+    electrolyteParameters("400");
     const int samples = run({"elec", "elec", "elec"}, "test16");
     EXPECT_FALSE(console->supervising());
     EXPECT_EQ(samples, kLastSample);  // the visit after sample 6000 ends the channel

@@ -1,6 +1,7 @@
 // Run control on the console model: the checks before a start, the confirmation, the groups, the
 // stops and the end of a run, with the simulated instrument standing in for the link.
 #include "console/console.h"
+#include "support/console_fixture.h"
 #include "support/event_wait.h"
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
@@ -14,12 +15,10 @@ using varnot::testing::ScriptedPrompter;
 
 namespace {
 
-class RunControl : public ::testing::Test {
+class RunControl : public varnot::testing::ConsoleFixture {
 protected:
     void SetUp() override {
-        settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
-        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
-        console->load();
+        ConsoleFixture::SetUp();
         sim::Config config;
         config.link.steadyTemperature = true;
         instrument = std::make_unique<sim::Instrument>(config);
@@ -30,12 +29,6 @@ protected:
     }
     const Control& button(const char* key) { return console->state().button(QString::fromLatin1(key)); }
     QString panel(int i) const { return console->state().statusPanels[i]; }
-
-    QTemporaryDir dir;
-    ScriptedPrompter prompter;
-    std::unique_ptr<SettingsStore> settings;
-    std::unique_ptr<Console> console;
-    std::unique_ptr<sim::Instrument> instrument;
 };
 
 }  // namespace

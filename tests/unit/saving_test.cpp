@@ -2,7 +2,7 @@
 // the save-progress counter, and the local record every channel leaves. The batch store is not
 // reached here (every sheet question is answered No); the end-to-end tests store sheets.
 #include "console/console.h"
-#include "support/scripted_prompter.h"
+#include "support/console_fixture.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -15,14 +15,11 @@ using varnot::testing::ScriptedPrompter;
 
 namespace {
 
-class Saving : public ::testing::Test {
+class Saving : public varnot::testing::ConsoleFixture {
 protected:
+    void prepareSettings() override { settings->write(Section::Canshu, u"dbpath", dir.filePath("local")); }
     void SetUp() override {
-        settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
-        settings->initialiseMissing();
-        settings->write(Section::Canshu, u"dbpath", dir.filePath("local"));
-        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
-        console->load();
+        ConsoleFixture::SetUp();
         for (int c = 0; c < 3; ++c) {
             set(Field::TvTestNumber, c, "S1");
             set(Field::TvOperator, c, "Li");
@@ -36,11 +33,6 @@ protected:
             if (s.kind == "question") q << s.text;
         return q;
     }
-
-    QTemporaryDir dir;
-    ScriptedPrompter prompter;
-    std::unique_ptr<SettingsStore> settings;
-    std::unique_ptr<Console> console;
 };
 
 }  // namespace
