@@ -50,6 +50,11 @@ void initialiseGrid(BatchPanel& panel) {
     for (int r = 1; r < kGridRows; ++r) panel.grid[r][0] = QString::fromUtf8(kRowLabels[r - 1]);
 }
 
+void clearSheets(BatchPanel& panel) {
+    initialiseGrid(panel);
+    for (auto& values : panel.sheet) values.fill(QString());
+}
+
 QColor gridRowColour(int row) {
     static const QColor colours[] = {QColor(255, 192, 192), QColor(255, 255, 192), QColor(192, 192, 255)};
     return colours[(row - 1) % 3];

@@ -56,6 +56,9 @@ void enterSheetValue(BatchPanel& panel, int k, SheetValue v, const QString& type
 
 // Headers, row labels, every data cell cleared.
 void initialiseGrid(BatchPanel& panel);
+// A new batch of sheets: the grid initialised and the typed sheet values cleared with it, so the
+// values shown are the ones a save stores.
+void clearSheets(BatchPanel& panel);
 // Background of the data cells of grid row 1..6: rows 1 and 4, 2 and 5, 3 and 6 share theirs.
 QColor gridRowColour(int row);
 // Column widths (twips): 300 for the labels, 850 for each data column; data rows 250 high.

@@ -180,4 +180,10 @@ QString formatDate(const QDate& date, QStringView pattern) {
     return out;
 }
 
+double shownDecimal(float value) {
+    bool ok = false;
+    const double d = shortestText(value).toDouble(&ok);
+    return ok ? d : double(value);
+}
+
 }  // namespace varnot

@@ -57,6 +57,9 @@ QString formatNumber(float value, QStringView pattern);
 // "200"); the text in which coefficients and results are written.
 QString shortestText(float value);
 QString shortestText(double value);
+// The decimal a single-precision sample stands for, as a double: 128.2f -> 128.2 (not the
+// widened 128.199996948242). Stored curves hold this value.
+double shownDecimal(float value);
 
 // Dates: "yyyy/mm/dd" (the date fields) and "yyyymmdd" (the date stamp of test numbering).
 QString formatDate(const QDate& date, QStringView pattern);

@@ -99,6 +99,12 @@ void Console::load() {
     dateStamp_ = formatDate(today_(), u"yyyymmdd");
     plots_.hxfd16 = settings_.real("hxfd16");
     settings_.write(Section::Canshu, u"存储运行标志", QStringLiteral("0"));
+    {
+        // An unreachable batch server may hold a save for this long at most, never for ever.
+        bool ok = false;
+        const int seconds = settings_.text("dbtimeout").toInt(&ok);
+        batchStore_.setTimeoutSeconds(ok && seconds > 0 ? std::min(seconds, 120) : 5);
+    }
     storedCount_ = 0;
     // The batch tab starts from channel 1's test number and formation voltage.
     batch_.field(BatchField::Serial) = state_.field(Field::TvTestNumber, 0);
@@ -206,6 +212,7 @@ void Console::selectLinkage(int group, bool linked) {
 
 void Console::resetChannels() {
     varnot::resetChannels(state_, view_);
+    forgetSaves();
     for (int c = 0; c <= state_.lastCh; ++c) {
         plots_.groupLabel[c] = QPointF(0, 0);
         plots_.allLabel[c] = QPointF(0, 0);

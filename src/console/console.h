@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace varnot {
 
@@ -110,6 +111,14 @@ public:
     // What saving writes for a channel locally: its parameter row and its curve.
     StoredTest storedTestOf(int ch) const;
     int storedCount() const { return storedCount_; }
+    // Whether the channel's test reached its end (it was not stopped and the link held).
+    bool testFinished(int ch) const;
+    // A test on screen that measured something and is not stored whole yet.
+    bool unsavedTest() const;
+    // Keeps the parameters and results a channel's test ran with, for its record.
+    void recordRanWith(int ch);
+    // A new test on screen: nothing of it is stored yet.
+    void forgetSaves();
     // The batch store behind the data source "result"; the last database error it reported.
     BatchStore& batchStore() { return batchStore_; }
     QString lastStoreError() const { return lastStoreError_; }
@@ -133,10 +142,17 @@ private:
     void run();
     void scheduleRound();
     void visitStep();
+    void visitOnce();
+    bool allChannelsStopped() const;
     void endOfRun();
     bool linkOpen() const;
     void mirrorSerial();
-    void savecanshu1(int ch, int sheetIndex);
+    enum class SheetOutcome { Stored, Declined, Failed };
+    SheetOutcome savecanshu1(BatchSession& session, int ch, int sheetIndex);
+    bool channelStored(int ch) const;
+    QString unstoredLine() const;
+    QString ranWith(Field f, int ch) const;
+    static bool isRunParameter(Field f);
     int samplesOf(int ch) const;
 
     SettingsStore& settings_;
@@ -150,9 +166,17 @@ private:
     PollCycle poll_;
     Curves curves_;
     BatchPanel batch_;
-    int storedCount_ = 0;  // sheets handled by saving since start-up (存储运行标志)
+    int storedCount_ = 0;
+    // What a save has stored of the test on screen, per channel, so the next save of the same
+    // test stores only what is missing and never refuses its own records.
+    struct SaveProgress {
+        bool local = false;  // its local record
+        bool sheet = false;  // its batch sheet (TV)
+        QString recordName;  // the name it was stored under
+    };
+    PerChannel<SaveProgress> saveProgress_{};
+    PerChannel<std::optional<std::array<QString, kFieldCount>>> ranWith_{};  // sheets handled by saving since start-up (存储运行标志)
     BatchStore batchStore_;
-    bool schemaReady_ = false;
     QString lastStoreError_;
     bool currentVisible_ = false;
     QTimer acquisitionTimer_;  // Timer1

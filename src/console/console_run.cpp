@@ -68,7 +68,7 @@ void Console::startGroup(const QString& key) {
     state_.firstCh = 0;
     state_.lastCh = b->lastCh;
     resetChannels();
-    if (key == u"test13") initialiseGrid(batch_);
+    if (key == u"test13") clearSheets(batch_);
     for (const GroupButton& other : kGroupButtons) {
         Control& button = state_.button(QString::fromLatin1(other.key));
         if (&other == b)
@@ -119,6 +119,18 @@ void Console::run() {
 }
 
 void Console::acquisitionTick() {
+    // Every running channel is visited on sample n before sample n + 1 is stored: the visits of
+    // the last round that the event loop has not reached yet run here, in their order. A test
+    // therefore ends at the same sample on a busy machine as on an idle one.
+    if (supervising_) {
+        while (pendingVisits_ > 0 && !allChannelsStopped()) visitOnce();
+        if (allChannelsStopped()) {
+            // The run is over: its end follows from the run loop, and no further sample is stored.
+            if (!stepTimer_.isActive()) stepTimer_.start(0);
+            emit changed();
+            return;
+        }
+    }
     Live l = live();
     varnot::acquisitionTick(l);
     scheduleRound();
@@ -131,19 +143,34 @@ void Console::scheduleRound() {
     if (!stepTimer_.isActive()) stepTimer_.start(0);
 }
 
-void Console::visitStep() {
-    if (!supervising_) return;
-    // Behind an open box the loop waits, as it would inside the box's caller.
-    if (prompter_.showing()) {
-        stepTimer_.start(timing_.scaled(50));
-        return;
-    }
+bool Console::allChannelsStopped() const {
+    return state_.chStopped[0] && state_.chStopped[1] && state_.chStopped[2];
+}
+
+void Console::visitOnce() {
     Live l = live();
-    evaluateChannel(l, settings_, visit_);
+    const int ch = visit_;
+    const bool wasEnded = state_.chEnded[ch];
+    evaluateChannel(l, settings_, ch);
+    // A test is stored with what it ran with: limits changed after its end do not reach its record.
+    if (!wasEnded && state_.chEnded[ch]) recordRanWith(ch);
     visit_ = (visit_ + 1) % 3;
     if (pendingVisits_ > 0) --pendingVisits_;
-    emit changed();
-    if (state_.chStopped[0] && state_.chStopped[1] && state_.chStopped[2]) {
+}
+
+void Console::visitStep() {
+    if (!supervising_) return;
+    if (pendingVisits_ > 0) {
+        visitOnce();
+        emit changed();
+    }
+    if (allChannelsStopped()) {
+        // The end of the run asks its question only once no box is open, so it never overtakes
+        // the message it follows (a lost link's failure message, say).
+        if (prompter_.showing()) {
+            stepTimer_.start(timing_.scaled(50));
+            return;
+        }
         endOfRun();
         return;
     }
@@ -152,6 +179,8 @@ void Console::visitStep() {
 
 void Console::endOfRun() {
     supervising_ = false;
+    for (int c = state_.firstCh; c <= state_.lastCh; ++c)
+        if (!ranWith_[c]) recordRanWith(c);
     pendingVisits_ = 0;
     stepTimer_.stop();
     view_.sparkCount.fill(0);

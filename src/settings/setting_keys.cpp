@@ -52,6 +52,8 @@ constexpr std::array kKeys = {
     SettingKey{S::Canshu, "compath", Sc::PerPort, T::Text, "/dev/ttyS{p}"},
     // The folder of the local test databases; empty for the working directory.
     SettingKey{S::Canshu, "dbpath", Sc::Single, T::Text, ""},
+    // Seconds the batch database may take to connect, and a statement on its server to run.
+    SettingKey{S::Canshu, "dbtimeout", Sc::Single, T::Integer, "5"},
 };
 
 }  // namespace

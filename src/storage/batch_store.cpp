@@ -3,10 +3,13 @@
 #include "common/text_number.h"
 #include "storage/sql_support.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSqlQuery>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 namespace varnot {
 
@@ -102,9 +105,12 @@ const QStringList& BatchStore::seedSpecifications() {
 }
 
 QString BatchStore::ensureSchema() {
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) return conn.errorText();
-    QSqlDatabase db = conn.db();
+    return ensureSchemaOn(conn.db());
+}
+
+QString BatchStore::ensureSchemaOn(QSqlDatabase db) {
 
     std::vector<TableDef> missing;
     {
@@ -119,7 +125,7 @@ QString BatchStore::ensureSchema() {
     }
     if (missing.empty()) return {};
 
-    if (!db.transaction()) return conn.errorText();
+    if (!db.transaction()) return errorText(db.lastError());
     QString error;
     {
         QSqlQuery query(db);
@@ -138,60 +144,82 @@ QString BatchStore::ensureSchema() {
             if (!error.isEmpty()) break;
         }
     }
-    if (error.isEmpty() && !db.commit()) error = conn.errorText();
+    if (error.isEmpty() && !db.commit()) error = errorText(db.lastError());
     if (!error.isEmpty()) db.rollback();
     return error;
 }
 
-StoreResult BatchStore::storeSheet(const BatchFields& batch, int sheetNumber, const SheetFields& sheet,
-                                   const std::vector<float>& curve, QDate today) {
-    if (curve.size() > std::size_t(kCurveColumns))
-        return {StoreResult::CurveTooLong, QStringLiteral("%1 values, at most %2").arg(curve.size()).arg(kCurveColumns)};
-    const QString serial = batch.serial.trimmed();
-    if (serial.isEmpty()) return {StoreResult::InvalidValue, QStringLiteral("SerNum")};
-    if (sheetNumber < 1 || sheetNumber > 6) return {StoreResult::InvalidValue, QStringLiteral("NumCurve")};
+namespace {
 
-    const bool withBatch = sheetNumber == 1 || sheetNumber == 4;
+// A sheet checked and turned into the values of its statements; nothing is written yet.
+struct PreparedSheet {
+    StoreResult refused;  // not ok: the sheet is refused before anything is written
+    bool withBatch = false;
+    QString serial;
+    int sheetNumber = 0;
+    QVariantList batchValues, sheetValues, curveValues;
+    QString curveColumns, curveMarks;
+};
+
+PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const SheetFields& sheet,
+                           const std::vector<float>& curve, QDate today) {
+    PreparedSheet p;
+    if (curve.size() > std::size_t(kCurveColumns)) {
+        p.refused = {StoreResult::CurveTooLong, QStringLiteral("%1 values, at most %2").arg(curve.size()).arg(kCurveColumns)};
+        return p;
+    }
+    p.serial = batch.serial.trimmed();
+    p.sheetNumber = sheetNumber;
+    if (p.serial.isEmpty()) {
+        p.refused = {StoreResult::InvalidValue, QStringLiteral("SerNum")};
+        return p;
+    }
+    if (sheetNumber < 1 || sheetNumber > 6) {
+        p.refused = {StoreResult::InvalidValue, QStringLiteral("NumCurve")};
+        return p;
+    }
+    p.withBatch = sheetNumber == 1 || sheetNumber == 4;
     Numbers n;
-    QVariantList batchValues;
-    if (withBatch) {
-        batchValues = {serial,
-                       batch.spec.trimmed(),
-                       n.take(batch.vf, "VF", true),
-                       n.take(batch.length, "Length", false),
-                       n.take(batch.area, "Area", false),
-                       n.take(batch.weight, "Weight", false),
-                       batch.iq.trimmed(),
-                       batch.line.trimmed(),
-                       n.takeWhole(batch.joints, "NodeNum"),
-                       formatDate(today, u"yyyy/mm/dd"),
-                       1000,
-                       QStringLiteral("OQC")};
+    if (p.withBatch) {
+        p.batchValues = {p.serial,
+                         batch.spec.trimmed(),
+                         n.take(batch.vf, "VF", true),
+                         n.take(batch.length, "Length", false),
+                         n.take(batch.area, "Area", false),
+                         n.take(batch.weight, "Weight", false),
+                         batch.iq.trimmed(),
+                         batch.line.trimmed(),
+                         n.takeWhole(batch.joints, "NodeNum"),
+                         formatDate(today, u"yyyy/mm/dd"),
+                         1000,
+                         QStringLiteral("OQC")};
     }
-    const QVariantList sheetValues = {serial,
-                                      sheetNumber,
-                                      n.take(sheet.capacitance, "SpecVot", false),
-                                      n.take(sheet.bending, "Bend", false),
-                                      n.take(sheet.tensile, "Pull", false),
-                                      n.take(sheet.tr, "Tr", true),
-                                      n.take(sheet.vm, "Vm", true),
-                                      n.take(sheet.vt, "Vt", true)};
-    if (!n.badField.isEmpty()) return {StoreResult::InvalidValue, n.badField};
-
-    QString curveColumns = q("SerNum") + u',' + q("NumCurve");
-    QString curveMarks = QStringLiteral("?,?");
-    QVariantList curveValues = {serial, sheetNumber};
+    p.sheetValues = {p.serial,
+                     sheetNumber,
+                     n.take(sheet.capacitance, "SpecVot", false),
+                     n.take(sheet.bending, "Bend", false),
+                     n.take(sheet.tensile, "Pull", false),
+                     n.take(sheet.tr, "Tr", sheet.finished),
+                     n.take(sheet.vm, "Vm", sheet.finished),
+                     n.take(sheet.vt, "Vt", sheet.finished)};
+    if (!n.badField.isEmpty()) {
+        p.refused = {StoreResult::InvalidValue, n.badField};
+        return p;
+    }
+    p.curveColumns = q("SerNum") + u',' + q("NumCurve");
+    p.curveMarks = QStringLiteral("?,?");
+    p.curveValues = {p.serial, sheetNumber};
     for (std::size_t i = 0; i < curve.size(); ++i) {
-        curveColumns += u',' + curveColumn(int(i));
-        curveMarks += QStringLiteral(",?");
-        curveValues << double(curve[i]);
+        p.curveColumns += u',' + curveColumn(int(i));
+        p.curveMarks += QStringLiteral(",?");
+        p.curveValues << shownDecimal(curve[i]);  // the decimal shown, not the widened float
     }
+    return p;
+}
 
-    ScopedConnection conn(kOdbc, connectionText_);
-    if (!conn.open()) return {StoreResult::DatabaseError, conn.errorText()};
-    QSqlDatabase db = conn.db();
-    if (!db.transaction()) return {StoreResult::DatabaseError, conn.errorText()};
-
+// Writes a prepared sheet in one transaction on an open connection.
+StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
+    if (!db.transaction()) return {StoreResult::DatabaseError, errorText(db.lastError())};
     QString error;
     {
         QSqlQuery query(db);
@@ -199,28 +227,127 @@ StoreResult BatchStore::storeSheet(const BatchFields& batch, int sheetNumber, co
         auto step = [&](const QString& sql, const QVariantList& values) {
             if (error.isEmpty() && !execBound(query, sql, values)) error = failure(query);
         };
-        if (withBatch) {
-            step(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")), {serial});
+        if (p.withBatch) {
+            step(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")), {p.serial});
             step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10,%11,%12,%13) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)")
                      .arg(q("Whole_Parameter"), q("SerNum"), q("Speci"), q("VF"), q("Length"), q("Area"), q("Weight"),
                           q("IQNum"), q("PLNum"))
                      .arg(q("NodeNum"), q("ProDate"), q("Pace"), q("Conner")),
-                 batchValues);
+                 p.batchValues);
         }
-        step(QStringLiteral("DELETE FROM %1").arg(q("Part_Parameter")) + whereSheet, {serial, sheetNumber});
+        step(QStringLiteral("DELETE FROM %1").arg(q("Part_Parameter")) + whereSheet, {p.serial, p.sheetNumber});
         step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
                  .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
                       q("Vm"), q("Vt")),
-             sheetValues);
-        step(QStringLiteral("DELETE FROM %1").arg(q("Curve")) + whereSheet, {serial, sheetNumber});
-        step(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(q("Curve"), curveColumns, curveMarks), curveValues);
+             p.sheetValues);
+        step(QStringLiteral("DELETE FROM %1").arg(q("Curve")) + whereSheet, {p.serial, p.sheetNumber});
+        step(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(q("Curve"), p.curveColumns, p.curveMarks), p.curveValues);
     }
-    if (error.isEmpty() && !db.commit()) error = conn.errorText();
+    if (error.isEmpty() && !db.commit()) error = errorText(db.lastError());
     if (!error.isEmpty()) {
         db.rollback();
         return {StoreResult::DatabaseError, error};
     }
     return {};
+}
+
+}  // namespace
+
+StoreResult BatchStore::storeSheet(const BatchFields& batch, int sheetNumber, const SheetFields& sheet,
+                                   const std::vector<float>& curve, QDate today) {
+    const PreparedSheet p = prepareSheet(batch, sheetNumber, sheet, curve, today);
+    if (!p.refused.ok()) return p.refused;
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
+    if (!conn.open()) return {StoreResult::DatabaseError, conn.errorText()};
+    return writeSheet(conn.db(), p);
+}
+
+QString BatchStore::connectOptions(int timeoutSeconds) {
+    if (timeoutSeconds <= 0) return {};
+    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeoutSeconds);
+}
+
+// ---- BatchSession ----
+
+BatchSession::BatchSession(const BatchStore& store) : store_(store) {}
+
+BatchSession::~BatchSession() { close(); }
+
+void BatchSession::close() { conn_.reset(); file_.reset(); }
+
+std::optional<BatchSession::FileId> BatchSession::fileIdOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+}
+
+QString BatchSession::open() {
+    close();
+    conn_ = std::make_unique<ScopedConnection>(kOdbc, store_.connectionText(), BatchStore::connectOptions(store_.timeoutSeconds()));
+    if (!conn_->open()) {
+        const QString e = conn_->errorText();
+        close();
+        return e;
+    }
+    QSqlDatabase db = conn_->db();
+    {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        // A server bounds every statement; a database file has no such setting and refuses it,
+        // which does no harm outside a transaction.
+        if (store_.timeoutSeconds() > 0)
+            query.exec(QStringLiteral("SET statement_timeout = %1").arg(store_.timeoutSeconds() * 1000));
+        query.finish();
+        // A database in a file names it: the file this connection has open is remembered, so
+        // a file removed or replaced under it is noticed.
+        filePath_.clear();
+        if (query.exec(QStringLiteral("PRAGMA database_list"))) {
+            while (query.next())
+                if (query.value(1).toString() == u"main") filePath_ = query.value(2).toString();
+        }
+        query.finish();
+    }
+    if (!filePath_.isEmpty()) {
+        file_ = fileIdOf(filePath_);
+        if (!file_) {
+            close();
+            return QStringLiteral("数据库文件不存在：") + filePath_;
+        }
+    }
+    // The tables are made sure of at every session: a database that came back empty (a new
+    // file, a restored server) gets them again.
+    if (QString e = BatchStore::ensureSchemaOn(db); !e.isEmpty()) {
+        close();
+        return e;
+    }
+    return {};
+}
+
+bool BatchSession::stillCurrent() const {
+    if (!conn_) return false;
+    if (filePath_.isEmpty()) return true;
+    const auto now = fileIdOf(filePath_);
+    return now && file_ && now->dev == file_->dev && now->ino == file_->ino;
+}
+
+StoreResult BatchSession::storeSheet(const BatchFields& batch, int sheetNumber, const SheetFields& sheet,
+                                     const std::vector<float>& curve, QDate today) {
+    const PreparedSheet p = prepareSheet(batch, sheetNumber, sheet, curve, today);
+    if (!p.refused.ok()) return p.refused;
+    // Written again on a new connection when the file under this one went away or was replaced,
+    // before or during the write; a few tries, then the failure is reported.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!stillCurrent()) {
+            if (QString e = open(); !e.isEmpty()) return {StoreResult::DatabaseError, e};
+        }
+        const StoreResult r = writeSheet(conn_->db(), p);
+        if (!r.ok()) {
+            if (stillCurrent()) return r;
+            continue;
+        }
+        if (stillCurrent()) return r;
+    }
+    return {StoreResult::DatabaseError, QStringLiteral("数据库文件在保存时被移走或替换：") + filePath_};
 }
 
 BatchStore::RunResult BatchStore::run(const QString& statement, const QVariantList& values) {
@@ -231,7 +358,7 @@ BatchStore::RunResult BatchStore::run(const QString& statement, const QVariantLi
     const QString errorPrefix = QStringLiteral("查询错误:");
 
     RunResult result;
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) {
         result.status = errorPrefix + conn.errorText();
         return result;
@@ -257,7 +384,7 @@ BatchStore::RunResult BatchStore::run(const QString& statement, const QVariantLi
 }
 
 std::optional<BatchFields> BatchStore::findBatch(const QString& serial) {
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) return std::nullopt;
     QSqlQuery query(conn.db());
     query.setForwardOnly(true);
@@ -276,7 +403,7 @@ QStringList BatchStore::serialsLike(const QString& text) {
     QString pattern = text.trimmed();
     pattern.replace(u'\\', QStringLiteral("\\\\")).replace(u'%', QStringLiteral("\\%")).replace(u'_', QStringLiteral("\\_"));
     QStringList serials;
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) return serials;
     QSqlQuery query(conn.db());
     query.setForwardOnly(true);
@@ -290,7 +417,7 @@ QStringList BatchStore::serialsLike(const QString& text) {
 
 QStringList BatchStore::specifications() {
     QStringList specs;
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) return specs;
     QSqlQuery query(conn.db());
     query.setForwardOnly(true);
@@ -302,7 +429,7 @@ QStringList BatchStore::specifications() {
 QString BatchStore::addSpecification(const QString& spec) {
     const QString s = spec.trimmed();
     if (s.isEmpty()) return QStringLiteral("empty specification");
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) return conn.errorText();
     QSqlQuery query(conn.db());
     query.setForwardOnly(true);
@@ -319,7 +446,7 @@ QString BatchStore::addSpecification(const QString& spec) {
 
 QString BatchStore::deleteBatch(const QString& serial) {
     const QString s = serial.trimmed();
-    ScopedConnection conn(kOdbc, connectionText_);
+    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
     if (!conn.open()) return conn.errorText();
     QSqlDatabase db = conn.db();
     if (!db.transaction()) return conn.errorText();

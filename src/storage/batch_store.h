@@ -8,15 +8,19 @@
 //   Criterion        Speci
 // Names are created in double quotes, so PostgreSQL keeps their case: a statement given to run()
 // must write them in double quotes too ("Whole_Parameter", "SerNum"), which SQLite accepts as well.
-// Every operation opens its own connection and closes it before returning.
+// Every operation opens its own connection and closes it before returning; a save holds one
+// BatchSession for all its sheets. Connections are bounded by a time-out (login, and on a
+// server every statement), so an unreachable server cannot hold the console for long.
 #pragma once
 
 #include <QDate>
+#include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,8 +36,11 @@ struct BatchFields {
 
 // One sheet: the grid row (capacitance, bending, tensile: optional numbers) and the TV results
 // of its channel (Tr, Vm, Vt: required numbers).
+// A sheet whose test did not end (stopped, or the link failed) has results it never reached:
+// those are stored as NULL (finished = false makes Tr, Vm, Vt optional).
 struct SheetFields {
     QString capacitance, bending, tensile, tr, vm, vt;
+    bool finished = true;
 };
 
 struct StoreResult {
@@ -47,6 +54,15 @@ public:
     // An ODBC data source name followed by its attributes, or a full "DRIVER=..." string. A
     // leading "DSN=" is accepted.
     explicit BatchStore(QString connectionText = QStringLiteral("result;UID=sa;Password=;"));
+
+    const QString& connectionText() const { return connectionText_; }
+    // Seconds a connection may take to log in and a statement on a server may run; 0: no bound.
+    int timeoutSeconds() const { return timeoutSeconds_; }
+    void setTimeoutSeconds(int seconds) { timeoutSeconds_ = seconds; }
+    // The driver's connect options for a time-out.
+    static QString connectOptions(int timeoutSeconds);
+    // ensureSchema on a connection that is open already.
+    static QString ensureSchemaOn(QSqlDatabase db);
 
     // Creates whichever of the four tables the source lacks; a Criterion table created here is
     // seeded with the known foil grades (规格). Empty on success, else the error.
@@ -91,6 +107,41 @@ public:
 
 private:
     QString connectionText_;
+    int timeoutSeconds_ = 5;
+};
+
+class ScopedConnection;
+
+// One save's connection to the batch database. open() connects (within the time-out) and makes
+// sure of the tables, every time: a database that came back empty gets them again. Each sheet is
+// stored in one transaction. When the database lives in a file, that file is checked before and
+// after every sheet: if the file the connection has open was removed or replaced (a backup put
+// back), the connection is made again and the sheet stored in the file the source names now. A
+// sheet reported stored is therefore on disk in the database the source names.
+class BatchSession {
+public:
+    explicit BatchSession(const BatchStore& store);
+    ~BatchSession();
+    BatchSession(const BatchSession&) = delete;
+    BatchSession& operator=(const BatchSession&) = delete;
+
+    QString open();  // empty on success, else the database's reason
+    bool isOpen() const { return conn_ != nullptr; }
+    void close();
+    StoreResult storeSheet(const BatchFields& batch, int sheetNumber, const SheetFields& sheet,
+                           const std::vector<float>& curve, QDate today);
+
+private:
+    struct FileId {
+        unsigned long long dev, ino;
+    };
+    static std::optional<FileId> fileIdOf(const QString& path);
+    bool stillCurrent() const;
+
+    const BatchStore& store_;
+    std::unique_ptr<ScopedConnection> conn_;
+    QString filePath_;  // the database file, empty for a server
+    std::optional<FileId> file_;
 };
 
 }  // namespace varnot

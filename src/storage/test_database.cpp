@@ -199,8 +199,8 @@ QString writeTest(QSqlDatabase& db, const StoredTest& t) {
     for (std::size_t k = 0; k < t.volts.size(); ++k) {
         q.bindValue(0, int(k + 1));
         q.bindValue(1, t.recordName);
-        q.bindValue(2, double(t.volts[k]));
-        q.bindValue(3, double(t.amps[k]));
+        q.bindValue(2, shownDecimal(t.volts[k]));  // the decimal shown, not the widened float
+        q.bindValue(3, shownDecimal(t.amps[k]));
         if (!q.exec()) return failed(QStringLiteral("storing samples of ") + t.recordName, q);
     }
     return {};

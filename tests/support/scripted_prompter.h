@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 namespace varnot::testing {
 
@@ -22,6 +23,7 @@ public:
     void message(const QString& text, const QString& title) override { shown.push_back({"message", text, title}); }
     bool question(const QString& text, const QString& title) override {
         shown.push_back({"question", text, title});
+        if (onQuestion) onQuestion(text);
         if (answers.empty()) return false;
         const bool a = answers.front();
         answers.pop_front();
@@ -50,6 +52,9 @@ public:
         for (const Shown& s : shown) k += s.text == text;
         return k;
     }
+
+    // Called with every question before it is answered: what happens while the box is open.
+    std::function<void(const QString&)> onQuestion;
 
     std::vector<Shown> shown;
     std::deque<bool> answers;

@@ -1,6 +1,7 @@
 // Saving the finished tests of a group: the order of the sheets, the checks and their messages,
 // the save-progress counter, and the local record every channel leaves. The batch store is not
-// reached here (every sheet question is answered No); the end-to-end tests store sheets.
+// reached here (sheet questions are answered No, or the data source does not exist); the
+// integration tests store sheets.
 #include "console/console.h"
 #include "support/console_fixture.h"
 
@@ -24,7 +25,29 @@ protected:
             set(Field::TvTestNumber, c, "S1");
             set(Field::TvOperator, c, "Li");
             set(Field::ElecTestNumber, c, "E1");
+            finish(c);
         }
+    }
+    // The channel's test ended at sample 5, as a run would leave it.
+    void finish(int ch) {
+        console->state().chEnded[ch] = true;
+        console->view().endSample[ch] = 5;
+        console->view().firstMark[ch] = true;
+        console->curves().stored[ch] = 5;
+    }
+    QStringList localNames() {
+        QStringList names;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+            db.setDatabaseName(dir.filePath("local/lb53A100.db"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec(QStringLiteral("SELECT \"测试编号\" FROM \"铝箔TV参数\" ORDER BY 1")))
+                    while (q.next()) names << q.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        return names;
     }
     void set(Field f, int ch, const char* text) { console->state().field(f, ch) = QString::fromUtf8(text); }
     QStringList questions() const {
@@ -42,18 +65,8 @@ TEST_F(Saving, SheetsFollowTheBoilingSwitchAndEveryOneAdvancesTheCounter) {
     EXPECT_EQ(questions(), (QStringList{"第1片数据是否保存?", "第2片数据是否保存?", "第3片数据是否保存?"}));
     EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
     EXPECT_EQ(settings->read(Section::Canshu, u"存储运行标志"), u"3");
-    // Every channel's test is kept locally, whatever was answered for its sheet.
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(dir.filePath("local/lb53A100.db"));
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(QStringLiteral("SELECT \"测试编号\" FROM \"铝箔TV参数\" ORDER BY 1")));
-        QStringList names;
-        while (q.next()) names << q.value(0).toString();
-        EXPECT_EQ(names, (QStringList{"S1HL", "S1HM", "S1HR"}));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    // A declined sheet writes nothing for its channel, locally neither.
+    EXPECT_TRUE(localNames().isEmpty()) << localNames().join("|").toStdString();
     prompter.shown.clear();
     for (int c = 0; c < 3; ++c) set(Field::TvTestNumber, c, "S2");
     console->selectBoiling(0, Console::Boiling::After);
@@ -62,14 +75,56 @@ TEST_F(Saving, SheetsFollowTheBoilingSwitchAndEveryOneAdvancesTheCounter) {
     EXPECT_EQ(console->state().statusPanels[6], u"存储 6 条记录");
 }
 
-TEST_F(Saving, ADuplicateEndsTheSaveAfterTheChannelsBeforeIt) {
+TEST_F(Saving, ADuplicateEndsTheSaveAndNamesTheChannelsLeftUnstored) {
     set(Field::TvPosition, 1, "TM");
     console->recordExists = [](int ch) { return ch == 1; };
     console->save2Click();
     EXPECT_EQ(questions(), QStringList{"第1片数据是否保存?"});
-    EXPECT_EQ(prompter.messages(), QStringList{"同名记录TV测试编号：S1TM 已经存在，请使用其他的编号！"});
+    EXPECT_EQ(prompter.messages(), QStringList{"同名记录TV测试编号：S1TM 已经存在，请使用其他的编号！\n未保存：第1路、第2路、第3路"});
     EXPECT_TRUE(console->state().statusPanels[6].isEmpty());  // neither written nor shown
     EXPECT_EQ(settings->read(Section::Canshu, u"存储运行标志"), u"0");
+}
+
+TEST_F(Saving, ABatchStoreThatCannotBeReachedNamesItsReasonAndTheSaveCanBeRepeated) {
+    // No data source of this name exists: the session cannot open.
+    console->batchStore() = BatchStore(QStringLiteral("no-such-source-here;UID=sa;Password=;"));
+    prompter.answers = {true};
+    console->save2Click();
+    const QStringList m = prompter.messages();
+    ASSERT_EQ(m.size(), 1);
+    const QStringList lines = m[0].split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << m[0].toStdString();
+    EXPECT_EQ(lines[0], u"无法保存，请检查实验记录是否完整，测试操作是否正确！");
+    EXPECT_FALSE(lines[1].isEmpty());  // the driver manager's own reason
+    EXPECT_EQ(lines[2], u"未保存：第1路、第2路、第3路");
+    EXPECT_TRUE(localNames().isEmpty());
+    EXPECT_TRUE(console->unsavedTest());
+    // The next save asks again, and declining every sheet still refuses nothing of this test.
+    prompter.shown.clear();
+    console->save2Click();
+    EXPECT_EQ(questions().size(), 3);
+    EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join("|").toStdString();
+}
+
+TEST_F(Saving, AGroupWithoutSheetsSaysHowManyRecordsItStoredAndASecondSaveRefusesNone) {
+    console->selectKind(0, TestKind::Leakage);
+    for (int c = 0; c < 3; ++c) {
+        set(Field::LeakageVoltage, c, "100");
+        set(Field::LeakageTestTime, c, "30");
+    }
+    console->save2Click();
+    EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join("|").toStdString();
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
+    EXPECT_FALSE(console->unsavedTest());
+    // Saving the same test again stores nothing twice and refuses nothing it wrote itself.
+    console->save2Click();
+    EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join("|").toStdString();
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 0 条记录");
+    // A new test with the same numbers is refused as the duplicate it is.
+    console->resetChannels();
+    for (int c = 0; c < 3; ++c) finish(c);
+    console->save2Click();
+    EXPECT_EQ(prompter.messages(), QStringList{"同名记录漏电流测试编号：S1HL 已经存在，请使用其他的编号！\n未保存：第1路、第2路、第3路"});
 }
 
 TEST_F(Saving, EachKindChecksItsOwnEntries) {
@@ -83,6 +138,8 @@ TEST_F(Saving, EachKindChecksItsOwnEntries) {
         {TestKind::TV, Field::TvTestNumber, "测试数据不完整，本次测试无效！请确认完整后，再重新保存！"},
         {TestKind::Leakage, Field::LeakageTestTime, "测试数据不完整，本次测试无效！请确认完整后，再重新保存！"},
         {TestKind::Leakage, Field::TvOperator, nullptr},  // a leakage test needs no tester
+        // ... but a number: the record would be named by its position code alone.
+        {TestKind::Leakage, Field::TvTestNumber, "测试数据不完整，本次测试无效！请确认完整后，再重新保存！"},
         {TestKind::Electrolyte, Field::ElecTestNumber, "参数设定不能为空！请确认完整后，再重新保存！"},
         {TestKind::Electrolyte, Field::ElecOperator, nullptr},
     };
@@ -104,12 +161,16 @@ TEST_F(Saving, EachKindChecksItsOwnEntries) {
         const int before = console->storedCount();
         console->save2Click();
         if (c.message) {
-            EXPECT_EQ(prompter.messages(), QStringList{QString::fromUtf8(c.message)}) << round;
+            ASSERT_EQ(prompter.messages().size(), 1) << round;
+            EXPECT_EQ(prompter.messages()[0].section(u'\n', 0, 0), QString::fromUtf8(c.message)) << round;
+            EXPECT_EQ(prompter.messages()[0].section(u'\n', 1), u"未保存：第1路、第2路、第3路") << round;
         } else {
             EXPECT_TRUE(prompter.messages().isEmpty()) << round << prompter.messages().join("|").toStdString();
-            // Leakage and electrolyte channels store no sheet: the counter is written unchanged.
+            // Leakage and electrolyte channels store no sheet: the counter stays, and the status
+            // names the three records stored locally.
             EXPECT_EQ(console->storedCount(), before);
-            EXPECT_EQ(console->state().statusPanels[6], QStringLiteral("存储 %1 条记录").arg(before));
+            EXPECT_EQ(settings->read(Section::Canshu, u"存储运行标志"), QString::number(before));
+            EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
         }
     }
 }
