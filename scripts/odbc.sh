@@ -15,22 +15,20 @@ _odbc_driver() {
 _odbc_write() {
   local folder=$1 dsn=$2
   mkdir -p "$folder"
-  # Pooling: the batch store connects and disconnects for every operation; the driver manager
-  # keeps a disconnected connection for CPTimeout seconds and hands it to the next connect
-  # (a new PostgreSQL connection costs some 30 ms, a pooled one next to nothing).
+  # No pooling: a save holds one connection for all its sheets and closes it. A pooled SQLite
+  # connection would outlive its file: sheets stored after the file was removed or put back from
+  # a backup would land in a file no longer on disk.
   cat >"$folder/odbcinst.ini" <<INI
 [ODBC]
-Pooling = Yes
+Pooling = No
 
 [SQLite3]
 Description = SQLite3 ODBC driver
 Driver = $(_odbc_driver libsqliteodbc libsqlite3odbc.so)
-CPTimeout = 60
 
 [PostgreSQL Unicode]
 Description = PostgreSQL ODBC driver (Unicode)
 Driver = $(_odbc_driver odbc-postgresql psqlodbcw.so)
-CPTimeout = 60
 INI
   printf '%s\n' "$dsn" >"$folder/odbc.ini"
   export ODBCSYSINI=$folder

@@ -6,6 +6,7 @@
 #include "link/link_texts.h"
 #include "storage/odbc_source.h"
 #include "support/event_wait.h"
+#include "support/local_db.h"
 #include "support/scripted_prompter.h"
 
 #include <QCoreApplication>
@@ -23,37 +24,13 @@
 
 using namespace varnot;
 using varnot::testing::ScriptedPrompter;
+using varnot::testing::LocalDb;
 using varnot::testing::waitFor;
 
 namespace {
 
 enum class Engine { SQLite, PostgreSQL };
 void PrintTo(Engine e, std::ostream* os) { *os << (e == Engine::SQLite ? "SQLite ODBC" : "PostgreSQL"); }
-
-// A local database file opened for checking, closed with the object.
-class LocalDb {
-public:
-    explicit LocalDb(const QString& file) : name_(QStringLiteral("check-%1").arg(++count_)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(file);
-        db.open();
-    }
-    ~LocalDb() {
-        { QSqlDatabase::database(name_).close(); }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    QVariant value(const QString& sql, const QVariantList& bind = {}) {
-        QSqlQuery q(QSqlDatabase::database(name_));
-        q.prepare(sql);
-        for (const QVariant& v : bind) q.addBindValue(v);
-        if (!q.exec() || !q.next()) return {};
-        return q.value(0);
-    }
-
-private:
-    QString name_;
-    static inline int count_ = 0;
-};
 
 class EndToEnd : public ::testing::TestWithParam<Engine> {
 protected:

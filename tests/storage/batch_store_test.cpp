@@ -7,6 +7,9 @@
 #include "storage/sql_support.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 
 namespace varnot {
@@ -391,6 +395,87 @@ TEST_P(BatchStoreTest, BatchScreenLookups) {
 
 std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
     return info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL";
+}
+
+TEST_P(BatchStoreTest, CurveSamplesAreStoredAsTheDecimalsShown) {
+    // 128.2 as a single-precision sample widens to 128.199996948242; the decimal shown is stored.
+    std::vector<float> curve = {0.0f, 128.2f, 0.1f, 502.3f};
+    BatchSession session(store);
+    ASSERT_EQ(session.open(), QString());
+    ASSERT_TRUE(session.storeSheet(batchOf(QStringLiteral("D1")), 1, sheetOf(), curve, kToday).ok());
+    const QSqlRecord r = row("Curve", QStringLiteral("D1"), 1);
+    EXPECT_EQ(r.value("1").toString().toDouble(), 128.2) << r.value("1").toString().toStdString();
+    EXPECT_EQ(r.value("2").toString().toDouble(), 0.1);
+    EXPECT_EQ(r.value("3").toString().toDouble(), 502.3);
+}
+
+TEST_P(SourceTest, EverySessionMakesTheTablesOfADatabaseThatCameBackEmpty) {
+    {
+        BatchSession session(store);
+        ASSERT_EQ(session.open(), QString());
+        ASSERT_TRUE(session.storeSheet(batchOf(QStringLiteral("E1")), 1, sheetOf(), curveOf(5), kToday).ok());
+    }
+    // The database is emptied behind the console's back (a server rebuilt, a file put back).
+    for (const char* table : {"Curve", "Part_Parameter", "Whole_Parameter", "Criterion"})
+        ASSERT_TRUE(store.run(QStringLiteral("DROP TABLE \"%1\"").arg(QString::fromLatin1(table))).rows.empty());
+    EXPECT_TRUE(columns(QStringLiteral("Curve")).isEmpty());
+    BatchSession session(store);
+    ASSERT_EQ(session.open(), QString());
+    const StoreResult r = session.storeSheet(batchOf(QStringLiteral("E1")), 2, sheetOf(), curveOf(5), kToday);
+    ASSERT_TRUE(r.ok()) << r.detail.toStdString();
+    EXPECT_EQ(count("Part_Parameter", QStringLiteral("E1")), 1);
+}
+
+TEST_P(BatchStoreTest, ASheetReportedStoredIsInTheFileTheSourceNamesNow) {
+    if (GetParam() != Engine::SQLite) GTEST_SKIP() << "a server has no file to remove";
+    const QString file = dir_.filePath(QStringLiteral("result.db"));
+    // A backup of the empty database, taken before the save.
+    const QString backup = dir_.filePath(QStringLiteral("backup.db"));
+    ASSERT_TRUE(QFile::copy(file, backup));
+    enum class Change { Removed, Replaced };
+    for (Change change : {Change::Removed, Change::Replaced}) {
+        const QString serial = change == Change::Removed ? QStringLiteral("R1") : QStringLiteral("R2");
+        BatchSession session(store);
+        ASSERT_EQ(session.open(), QString());
+        ASSERT_TRUE(session.storeSheet(batchOf(serial), 1, sheetOf(), curveOf(5), kToday).ok());
+        // Between two sheets of the save the file goes away, or a backup is put in its place.
+        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(file + QString::fromLatin1(suffix));
+        if (change == Change::Replaced) {
+            const QString copy = dir_.filePath(QStringLiteral("restoring.db"));
+            ASSERT_TRUE(QFile::copy(backup, copy));
+            ASSERT_TRUE(QFile::rename(copy, file));
+        }
+        for (int k = 2; k <= 3; ++k) {
+            const StoreResult r = session.storeSheet(batchOf(serial), k, sheetOf(), curveOf(5), kToday);
+            ASSERT_TRUE(r.ok()) << r.detail.toStdString();
+        }
+        session.close();
+        // What the source names now holds both sheets stored after the change.
+        EXPECT_EQ(count("Part_Parameter", serial, 2), 1) << int(change);
+        EXPECT_EQ(count("Part_Parameter", serial, 3), 1) << int(change);
+        EXPECT_EQ(count("Curve", serial, 3), 1) << int(change);
+    }
+}
+
+// A server that accepts the connection and never answers: the login ends with the time-out
+// instead of holding the console.
+TEST(BatchTimeOut, AServerThatNeverAnswersEndsTheLoginWithAReason) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));  // the kernel completes the handshakes
+    const QString dsn = QStringLiteral("silent%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(testing::registerSources(testing::postgresSource(dsn, QString::number(silent.serverPort()))));
+    BatchStore store(dsn + QStringLiteral(";UID=sa;Password=;"));
+    store.setTimeoutSeconds(1);
+    BatchSession session(store);
+    QElapsedTimer t;
+    t.start();
+    const QString reason = session.open();
+    const qint64 ms = t.elapsed();
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_FALSE(session.isOpen());
+    // The figure for the record; bounded by the time-out, not asserted here.
+    std::printf("login against a silent server ended after %lld ms: %s\n", static_cast<long long>(ms),
+                qUtf8Printable(reason));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SourceTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);

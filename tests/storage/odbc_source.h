@@ -21,12 +21,11 @@ inline QString odbcFolder() {
     static const bool ready = [] {
         QFile drivers(dir.filePath(QStringLiteral("odbcinst.ini")));
         if (!drivers.open(QIODevice::WriteOnly)) return false;
-        // Pooled as scripts/odbc.sh registers them: each store operation connects and
-        // disconnects, and the driver manager keeps the connection for the next one. The
+        // Unpooled, as scripts/odbc.sh registers them: every connection is a new one. The
         // drivers stay loaded to the end (DontDLClose), so leak reports at exit can name them.
-        drivers.write(QStringLiteral("[ODBC]\nPooling = Yes\n\n"
-                                     "[SQLite3]\nDriver = %1\nCPTimeout = 60\nDontDLClose = 1\n\n"
-                                     "[PostgreSQL Unicode]\nDriver = %2\nCPTimeout = 60\nDontDLClose = 1\n")
+        drivers.write(QStringLiteral("[ODBC]\nPooling = No\n\n"
+                                     "[SQLite3]\nDriver = %1\nDontDLClose = 1\n\n"
+                                     "[PostgreSQL Unicode]\nDriver = %2\nDontDLClose = 1\n")
                           .arg(odbcDriverPath("libsqlite3odbc.so"), odbcDriverPath("psqlodbcw.so"))
                           .toUtf8());
         qputenv("ODBCSYSINI", dir.path().toLocal8Bit());
