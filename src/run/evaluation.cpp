@@ -158,8 +158,12 @@ void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longe
         v.tEnd[ch] = n;
     }
     storeRescale(live, settings, ch, autoswpic(live, ch));
-    if (integer(s, Field::Spark1Voltage, ch) > 0 && num(s, Field::LiveVoltage, ch) < v.Vmin[ch])
+    // The lowest voltage after the first spark, while the channel acquires; 最小电压 follows it,
+    // so a test stopped before its end keeps it.
+    if (!s.chStopped[ch] && integer(s, Field::Spark1Voltage, ch) > 0 && num(s, Field::LiveVoltage, ch) < v.Vmin[ch]) {
         v.Vmin[ch] = num(s, Field::LiveVoltage, ch);
+        s.field(Field::MinVoltage, ch) = shortestText(v.Vmin[ch]);
+    }
 
     if (s.chEnded[ch] || !(n > v.tEnd[ch] || longest)) return;
     endChannel(live, ch);
