@@ -4,9 +4,9 @@
 #include "console/plot_view.h"
 #include "settings/field_catalogue.h"
 
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
