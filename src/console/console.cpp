@@ -183,6 +183,13 @@ void Console::setSheetValue(int k, SheetValue v, const QString& typed) {
     emit changed();
 }
 
+void Console::completePendingEntries() {
+    while (!beforeEntry_.empty()) {
+        const auto [f, ch] = beforeEntry_.begin()->first;
+        completeEntry(static_cast<Field>(f), ch);  // takes the entry off the list
+    }
+}
+
 void Console::completeEntry(Field f, int ch) {
     QString before = state_.field(f, ch);
     if (const auto started = beforeEntry_.find({static_cast<int>(f), ch}); started != beforeEntry_.end()) {

@@ -146,6 +146,7 @@ private:
     void redrawAxesFor(const std::vector<int>& channels);
     void applyKindFields();
     bool runsChannel(int c) const;
+    void completePendingEntries();
     void run();
     void scheduleRound();
     void visitStep();

@@ -97,6 +97,17 @@ TEST_F(Entries, ASetPointOrPositionThatReachesARunningChannelIsRefusedUntilTheRu
     EXPECT_EQ(field(Field::FormationVoltage, 2), u"300");
 }
 
+TEST_F(Entries, AnEntryStillBeingTypedIsCompletedBeforeTheRunLocksIt) {
+    console->setFieldText(Field::FormationVoltage, 1, QStringLiteral("abc"));
+    console->setFieldText(Field::TestCurrent, 0, QStringLiteral("1"));
+    start({profile("fresh"), profile("fresh"), profile("fresh")});
+    for (int c = 0; c < kChannels; ++c) EXPECT_EQ(field(Field::FormationVoltage, c), u"800") << c;
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(field(Field::TestCurrent, c), u"1") << c;
+    // The editor losing its focus to the lock completes nothing more.
+    console->completeEntry(Field::FormationVoltage, 1);
+    EXPECT_EQ(field(Field::FormationVoltage, 1), u"800");
+}
+
 TEST_F(Entries, AChannelRunningAloneLocksTheLinkedEntriesThatWouldReachIt) {
     start({profile("fresh"), profile("fresh"), profile("fresh")}, "test16");
     ticks(3);
