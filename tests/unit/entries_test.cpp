@@ -250,6 +250,18 @@ TEST_F(Entries, ADateThatIsNoDateAndATestTimeBeyondTheCurveAreRefusedOnEntry) {
     EXPECT_EQ(field(Field::TvTestDate, 5), u"2026/12/10");
 }
 
+TEST_F(Entries, ALeakageTestOfTheLongestTestTimeEndsByItsOwnRule) {
+    console->selectKind(0, TestKind::Leakage);
+    type(Field::LeakageTestTime, 0, "6000");
+    ASSERT_EQ(field(Field::LeakageTestTime, 0), u"6000");
+    start({profile("leak-good"), profile("leak-good"), profile("leak-good")}, "test16");
+    ticks(7000);
+    ASSERT_FALSE(console->supervising());
+    EXPECT_EQ(console->view().endSample[0], 6000);
+    EXPECT_EQ(field(Field::ReadoutTB, 0), u"6000");
+    EXPECT_EQ(console->state().statusPanels[0], u"第1路漏电流测试结束");
+}
+
 TEST(SparkDetection, AChannelThatNoLongerAcquiresRecordsNoSpark) {
     for (const bool stopped : {false, true}) {
         ConsoleState s = varnot::testing::builtIns();
