@@ -26,6 +26,9 @@ void showSample(Live& live, int ch, int k, const Reading& r) {
         live.view.tVmax[ch] = static_cast<float>(k);
         s.field(Field::ReadoutTB, ch) = shortestText(live.view.tVmax[ch]);
         s.field(Field::ReadoutVm, ch) = shortestText(live.view.Vmax[ch]);
+        // An electrolyte test keeps its 最大电压 with the peak, so a test stopped before its
+        // end still holds the voltage it reached.
+        if (s.kind[ch] == TestKind::Electrolyte) s.field(Field::MaxVoltage, ch) = s.field(Field::ReadoutVm, ch);
     }
 }
 
@@ -69,7 +72,9 @@ void drawSegments(Live& live, int ch, int k) {
 void detectSpark(Live& live, int ch, int k) {
     ConsoleState& s = live.s;
     ChannelView& v = live.view;
-    if (s.kind[ch] != TestKind::Electrolyte || v.sparkCount[ch] >= 3 || k <= 2) return;
+    // A channel whose test has ended (or that was stopped) records no more sparks: a fall after
+    // the end belongs to no test.
+    if (s.kind[ch] != TestKind::Electrolyte || s.chStopped[ch] || v.sparkCount[ch] >= 3 || k <= 2) return;
     const double correction = toDouble(s.field(Field::SparkCorrection, ch)).value_or(0);
     if (!isSpark(live.curves.V[ch][k - 1], live.curves.V[ch][k], correction)) return;
     v.sparkSeen[ch] = true;
@@ -80,6 +85,7 @@ void detectSpark(Live& live, int ch, int k) {
         case 1: {
             v.firstMark[ch] = true;
             v.Vmin[ch] = shownValue(s.field(Field::LiveVoltage, ch));
+            s.field(Field::MinVoltage, ch) = shortestText(v.Vmin[ch]);
             s.field(Field::Spark1Voltage, ch) = V;
             s.field(Field::Spark1Time, ch) = t;
             s.field(Field::ReadoutTA, ch) = V;

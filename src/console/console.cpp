@@ -82,11 +82,13 @@ void Console::load() {
         for (const auto& [key, field] : kRestored) state_.field(field, i) = settings_.text(key, i);
         state_.field(Field::TvTestDate, i) = today;
         state_.field(Field::ElecTestDate, i) = today;
-        if (i < 2) {
-            selectBoiling(i, settings_.boolean("option2", i) ? Boiling::After : Boiling::Before);
-            selectKind(i, storedKind(settings_, i));
-            selectLinkage(i, !settings_.boolean("option9", i));
-        }
+    }
+    // The switches come back as they were left. The boiling switch only shows its state here: the
+    // delays are the ones every channel has just brought back from the store.
+    for (int g = 0; g < kGroups; ++g) {
+        boiling_[g] = settings_.boolean("option2", g) ? Boiling::After : Boiling::Before;
+        selectKind(g, storedKind(settings_, g));
+        selectLinkage(g, !settings_.boolean("option9", g));
     }
     // Channels 1 to 3 always start with the TV test and linked, whatever their group's switches.
     for (int i = 0; i < 3; ++i) {
@@ -136,7 +138,37 @@ void Console::unload() {
     TestDatabases::closeReaders();
 }
 
+bool Console::runsChannel(int c) const { return supervising_ && c >= state_.firstCh && c <= state_.lastCh; }
+
+bool Console::entryLocked(Field f, int ch) const {
+    if (!supervising_ || !lockedWhileRunning(f)) return false;
+    if (runsChannel(ch)) return true;
+    // Position codes are not copied to linked channels; the set-points are.
+    if (f == Field::TvPosition || f == Field::ElecPosition) return false;
+    for (int c : linkTargets(f, ch, linked_))
+        if (runsChannel(c)) return true;
+    return false;
+}
+
+bool Console::switchLocked(GroupSwitch which, int group) const {
+    if (!supervising_) return false;
+    // The channels a choice changes: the group's own, or for the boiling switch the delays of the
+    // current range, whichever group's switch it is.
+    const int first = which == GroupSwitch::Boiling ? 0 : firstOfGroup(group);
+    const int last = which == GroupSwitch::Boiling ? state_.lastCh : first + 2;
+    for (int c = first; c <= last; ++c)
+        if (runsChannel(c)) return true;
+    return false;
+}
+
+bool Console::commandAllowed(const QString& key) const { return !(key == u"new2" && supervising_); }
+
 void Console::setFieldText(Field f, int ch, const QString& text) {
+    if (entryLocked(f, ch)) {
+        emit changed();  // the views show the text the channel runs with again
+        return;
+    }
+    beforeEntry_.try_emplace({static_cast<int>(f), ch}, state_.field(f, ch));
     state_.field(f, ch) = text;
     if (f == Field::TvTestNumber) mirrorSerial();
 }
@@ -157,11 +189,36 @@ void Console::setSheetValue(int k, SheetValue v, const QString& typed) {
     emit changed();
 }
 
+void Console::completePendingEntries() {
+    while (!beforeEntry_.empty()) {
+        const auto [f, ch] = beforeEntry_.begin()->first;
+        completeEntry(static_cast<Field>(f), ch);  // takes the entry off the list
+    }
+}
+
 void Console::completeEntry(Field f, int ch) {
+    QString before = state_.field(f, ch);
+    if (const auto started = beforeEntry_.find({static_cast<int>(f), ch}); started != beforeEntry_.end()) {
+        before = started->second;
+        beforeEntry_.erase(started);
+    }
+    if (entryLocked(f, ch)) {
+        emit changed();
+        return;
+    }
     const FieldSpec& spec = fieldSpec(f);
     QString& text = state_.field(f, ch);
-    if (spec.entry == FieldEntry::Numeric) {
-        text = validatedText(f, ch, text);
+    if (spec.entry == FieldEntry::Numeric || spec.entry == FieldEntry::Free) {
+        const CompletedEntry done = completeEntryText(f, ch, text, before, today_());
+        text = done.text;
+        if (!done.refusal.isEmpty()) {
+            emit changed();  // the field shows the kept text behind the message
+            prompter_.message(done.refusal, QString::fromUtf8(kApplicationName));
+        }
+        if (spec.entry == FieldEntry::Free) {
+            emit changed();
+            return;
+        }
     } else if (spec.entry == FieldEntry::FromStore) {
         if (text.isEmpty()) text = settings_.text(spec.settingsKey, 0);
     } else {
@@ -186,6 +243,10 @@ void Console::redrawAxesFor(const std::vector<int>& channels) {
 }
 
 void Console::selectBoiling(int group, Boiling b) {
+    if (switchLocked(GroupSwitch::Boiling, group)) {
+        emit changed();
+        return;
+    }
     boiling_[group] = b;
     const QString delay = b == Boiling::Before ? QStringLiteral("180") : QStringLiteral("60");
     for (int c = 0; c <= state_.lastCh; ++c) state_.field(Field::DelayTime, c) = delay;
@@ -193,11 +254,19 @@ void Console::selectBoiling(int group, Boiling b) {
 }
 
 void Console::selectKind(int group, TestKind kind) {
+    if (switchLocked(GroupSwitch::Kind, group)) {
+        emit changed();
+        return;
+    }
     varnot::selectKind(state_, view_, group, kind);
     emit changed();
 }
 
 void Console::selectLinkage(int group, bool linked) {
+    if (switchLocked(GroupSwitch::Linkage, group)) {
+        emit changed();
+        return;
+    }
     linkageSwitch_[group] = linked;
     if (!linked) {
         for (int c = firstOfGroup(group); c < firstOfGroup(group) + 3; ++c) linked_[c] = false;
@@ -211,6 +280,11 @@ void Console::selectLinkage(int group, bool linked) {
 }
 
 void Console::resetChannels() {
+    // A reset during a run would re-open ended channels and judge them again.
+    if (!commandAllowed(QStringLiteral("new2"))) {
+        emit changed();
+        return;
+    }
     varnot::resetChannels(state_, view_);
     forgetSaves();
     for (int c = 0; c <= state_.lastCh; ++c) {

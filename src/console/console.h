@@ -21,7 +21,9 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <utility>
 
 namespace varnot {
 
@@ -49,8 +51,14 @@ public:
     SettingsStore& settings() { return settings_; }
 
     // Parameter entry: the text as typed, and the completed entry (validation, linking, redraws).
+    // Both refuse an entry that entryLocked() forbids; a refused completion says why through the
+    // prompter and puts the text from before the entry back.
     void setFieldText(Field f, int ch, const QString& text);
     void completeEntry(Field f, int ch);
+    // While a run is supervised, the set-points and position code of its channels stay as they
+    // started: an entry is locked when it would change one of them, on the channel itself or,
+    // through linkage, on a running channel.
+    bool entryLocked(Field f, int ch) const;
 
     // Group switches.
     enum class Boiling { Before, After };
@@ -60,9 +68,16 @@ public:
     Boiling boiling(int group) const { return boiling_[group]; }
     bool linkageSwitch(int group) const { return linkageSwitch_[group]; }
     const PerChannel<bool>& linked() const { return linked_; }
+    // A group switch is locked while a run is supervised when choosing it would change a running
+    // channel: the kind and linkage of the running group, and either boiling switch (it sets the
+    // delays of the current channel range).
+    enum class GroupSwitch { Kind, Linkage, Boiling };
+    bool switchLocked(GroupSwitch which, int group) const;
 
-    // 新建文件 / 新建: reset channels 0..lastCh.
+    // 新建文件 / 新建: reset channels 0..lastCh; refused while a run is supervised.
     void resetChannels();
+    // Whether a toolbar or menu command may be given now (新建 waits for the end of a run).
+    bool commandAllowed(const QString& key) const;
     void selectTab(int tab);
     int currentTab() const { return tab_; }
 
@@ -139,6 +154,8 @@ signals:
 private:
     void redrawAxesFor(const std::vector<int>& channels);
     void applyKindFields();
+    bool runsChannel(int c) const;
+    void completePendingEntries();
     void run();
     void scheduleRound();
     void visitStep();
@@ -195,6 +212,8 @@ private:
     PerChannel<bool> linked_{};
     int tab_ = 0;
     QString dateStamp_;
+    // The text each field held when its current entry began (field, channel).
+    std::map<std::pair<int, int>, QString> beforeEntry_;
 };
 
 }  // namespace varnot

@@ -5,6 +5,8 @@
 #include "link/link_texts.h"
 #include "run/evaluation.h"
 
+#include <QStringList>
+
 namespace varnot {
 namespace {
 
@@ -65,6 +67,9 @@ void Console::startGroup(const QString& key) {
         prompter_.message(QStringLiteral("通信端口未打开！"), QStringLiteral("Varnot智能TV仪测试系统"));
         return;
     }
+    // A run locks its set-points: an entry still being typed is completed (checked, replaced,
+    // linked) first, so no run starts on a half-typed value.
+    completePendingEntries();
     state_.firstCh = 0;
     state_.lastCh = b->lastCh;
     resetChannels();
@@ -88,6 +93,22 @@ void Console::startGroup(const QString& key) {
 }
 
 void Console::run() {
+    // Two channels under one record name would overwrite each other's test: the first shared name
+    // is named with its channels, and the run does not start.
+    for (int c = state_.firstCh; c <= state_.lastCh; ++c) {
+        QStringList sharing{QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路")};
+        for (int d = c + 1; d <= state_.lastCh; ++d)
+            if (recordNameOf(d) == recordNameOf(c))
+                sharing << QStringLiteral("第") + QString::number(d + 1) + QStringLiteral("路");
+        if (sharing.size() < 2) continue;
+        const QString last = sharing.takeLast();
+        prompter_.message(sharing.join(QStringLiteral("、")) + QStringLiteral("和") + last +
+                              QStringLiteral("的测试编号与位置相同（") + recordNameOf(c) +
+                              QStringLiteral("），请修改后再开始测试！"),
+                          QString::fromUtf8(kApplicationName));
+        emit changed();
+        return;
+    }
     for (int c = state_.firstCh; c <= state_.lastCh; ++c) {
         const TestKind kind = state_.kind[c];
         if (checkRecordExists(c)) {

@@ -4,6 +4,7 @@
 #include "console/plot_view.h"
 #include "settings/field_catalogue.h"
 
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -40,6 +41,20 @@ const Field kElecFrame[] = {Field::ElecCurrent,    Field::ElecSetVoltage, Field:
                             Field::Spark3Voltage,  Field::Spark3Time,     Field::ElecTestNumber, Field::ElecOperator,
                             Field::ElecTestDate,   Field::ElecPosition};
 
+// Selection boxes change only on a wheel aimed at them: over a box without focus the wheel is
+// passed on to the page around it, so a wheel on its way down the page changes no position code.
+class WheelGuard : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::Wheel) return false;
+        const auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w->hasFocus()) return false;
+        e->ignore();
+        return true;
+    }
+};
+
 }  // namespace
 
 ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(parent), console_(console) {
@@ -60,6 +75,13 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
     }
     temperature_ = new QLabel(this);
     statusBar()->addPermanentWidget(temperature_);
+    auto* wheelGuard = new WheelGuard(this);
+    const auto guard = [wheelGuard](QWidget* box) {
+        box->setFocusPolicy(Qt::StrongFocus);  // a wheel gives them no focus either
+        box->installEventFilter(wheelGuard);
+    };
+    for (QComboBox* box : findChildren<QComboBox*>()) guard(box);
+    for (QAbstractSpinBox* box : findChildren<QAbstractSpinBox*>()) guard(box);
     connect(&console_, &Console::changed, this, &ConsoleWindow::refresh);
     resize(1280, 860);
     refresh();
@@ -67,7 +89,7 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
 
 void ConsoleWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    file->addAction(QStringLiteral("新建"), &console_, &Console::resetChannels);
+    newMenu_ = file->addAction(QStringLiteral("新建"), &console_, &Console::resetChannels);
     file->addAction(QStringLiteral("保存(&S)"), &console_, &Console::save2Click);
     file->addAction(QStringLiteral("另存为"), &console_, &Console::exportPlots);
     file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
@@ -163,8 +185,10 @@ QWidget* ConsoleWindow::buildGroupSwitches(int group) {
     auto* box = new QWidget;
     auto* row = new QHBoxLayout(box);
     const QString range = group == 0 ? QStringLiteral("1-3") : QStringLiteral("4-6");
+    std::vector<QGroupBox*> boxes;
     auto makeSet = [&](const QString& title, const std::vector<QString>& choices, auto&& onChoice) {
         auto* g = new QGroupBox(title);
+        boxes.push_back(g);
         auto* l = new QHBoxLayout(g);
         auto* set = new QButtonGroup(g);
         std::vector<QRadioButton*> out;
@@ -187,6 +211,7 @@ QWidget* ConsoleWindow::buildGroupSwitches(int group) {
     boilingSwitch_[group] = {b[0], b[1]};
     kindSwitch_[group] = {k[0], k[1], k[2]};
     linkSwitch_[group] = {l[0], l[1]};
+    switchBoxes_[group] = {boxes[0], boxes[1], boxes[2]};
     return box;
 }
 
@@ -219,10 +244,15 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
                     console_.setFieldText(f, ch, t);
                     if (f == Field::VrRatio) console_.completeEntry(f, ch);  // checked on every change
                 });
-                connect(edit, &QLineEdit::editingFinished, this, [this, f, ch] { console_.completeEntry(f, ch); });
+                connect(edit, &QLineEdit::editingFinished, this, [this, f, ch, edit] {
+                    console_.completeEntry(f, ch);
+                    // What the entry kept (a replacement, a refused entry's earlier text) shows at once.
+                    if (edit->text() != console_.state().field(f, ch)) edit->setText(console_.state().field(f, ch));
+                });
                 editor = edit;
                 form->addWidget(new QLabel(fieldCaption(f, ch)), row, 0);
             }
+            editor->setObjectName(QString::fromLatin1(fieldSpec(f).legacyId) + QStringLiteral("(%1)").arg(ch));
             form->addWidget(editor, row, 1);
             edits_.push_back({f, ch, editor});
             ++row;
@@ -305,8 +335,9 @@ void ConsoleWindow::refresh() {
         const auto it = s.toolbar.find(key);
         if (it == s.toolbar.end()) continue;
         action->setText(it->second.caption);
-        action->setEnabled(it->second.enabled && s.toolbarEnabled);
+        action->setEnabled(it->second.enabled && s.toolbarEnabled && console_.commandAllowed(key));
     }
+    newMenu_->setEnabled(console_.commandAllowed(QStringLiteral("new2")));
     toolbar_->setVisible(s.toolbarVisible);
     ethernetMenu_->setText(s.ethernetMenu.caption);
     ethernetMenu_->setEnabled(s.ethernetMenu.enabled);
@@ -316,7 +347,8 @@ void ConsoleWindow::refresh() {
                           s.chassisTemperature);
     for (const FieldEdit& e : edits_) {
         const QString& text = s.field(e.field, e.ch);
-        e.widget->setEnabled(console_.view().fieldEnabled[static_cast<int>(e.field)][e.ch]);
+        e.widget->setEnabled(console_.view().fieldEnabled[static_cast<int>(e.field)][e.ch] &&
+                             !console_.entryLocked(e.field, e.ch));
         if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
             if (!edit->hasFocus() && edit->text() != text) edit->setText(text);
         } else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
@@ -327,6 +359,9 @@ void ConsoleWindow::refresh() {
         kindSwitch_[g][static_cast<int>(s.kind[firstOfGroup(g)])]->setChecked(true);
         boilingSwitch_[g][console_.boiling(g) == Console::Boiling::After]->setChecked(true);
         linkSwitch_[g][console_.linkageSwitch(g) ? 0 : 1]->setChecked(true);
+        using S = Console::GroupSwitch;
+        const S order[] = {S::Boiling, S::Kind, S::Linkage};  // as built in buildGroupSwitches
+        for (int i = 0; i < 3; ++i) switchBoxes_[g][i]->setEnabled(!console_.switchLocked(order[i], g));
     }
     const ChannelView& view = console_.view();
     const Field readouts[] = {Field::LiveVoltage, Field::LiveCurrent, Field::ReadoutTA,

@@ -13,6 +13,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QComboBox;
+class QGroupBox;
 class QRadioButton;
 class QTabWidget;
 class QDateEdit;
@@ -58,6 +59,9 @@ private:
     std::array<std::array<QRadioButton*, 3>, 2> kindSwitch_{};
     std::array<std::array<QRadioButton*, 2>, 2> boilingSwitch_{};
     std::array<std::array<QRadioButton*, 2>, 2> linkSwitch_{};
+    // Per group the frames of the boiling, kind and linkage switches.
+    std::array<std::array<QGroupBox*, 3>, 2> switchBoxes_{};
+    QAction* newMenu_ = nullptr;  // 文件 -> 新建
     QLabel* temperature_ = nullptr;
     // Readouts beside the channel plots: V, I, TA, TB, Vm, VT (caption and value), the mouse
     // readout below each channel plot (Label70) and beside each combined plot (Label67).

@@ -131,7 +131,8 @@ void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) 
     v.tEnd[ch] = v.tLimit[ch];
     storeRescale(live, settings, ch, autoswpic(live, ch));
 
-    if (s.chEnded[ch] || !(n > v.tEnd[ch] || longest)) return;
+    const bool due = n > v.tEnd[ch];
+    if (s.chEnded[ch] || !(due || longest)) return;
     endChannel(live, ch);
     const int tk = std::min(k, kLastSample);
     const QPointF c = markPointAC(live, ch, tk);
@@ -143,7 +144,8 @@ void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) 
     s.field(Field::LeakageCurrent, ch) = s.field(Field::LiveCurrent, ch);
     s.field(Field::LeakageJudgement, ch) =
         passText(leakagePasses(num(s, Field::LeakageLimit, ch), num(s, Field::LeakageCurrent, ch)));
-    finish(settings, s, ch, kLeakageStored, longest, "漏电流");
+    // A test time of 6000 s ends by its own rule on the last sample the curve holds.
+    finish(settings, s, ch, kLeakageStored, longest && !due, "漏电流");
 }
 
 void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longest) {
@@ -158,8 +160,12 @@ void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longe
         v.tEnd[ch] = n;
     }
     storeRescale(live, settings, ch, autoswpic(live, ch));
-    if (integer(s, Field::Spark1Voltage, ch) > 0 && num(s, Field::LiveVoltage, ch) < v.Vmin[ch])
+    // The lowest voltage after the first spark, while the channel acquires; 最小电压 follows it,
+    // so a test stopped before its end keeps it.
+    if (!s.chStopped[ch] && integer(s, Field::Spark1Voltage, ch) > 0 && num(s, Field::LiveVoltage, ch) < v.Vmin[ch]) {
         v.Vmin[ch] = num(s, Field::LiveVoltage, ch);
+        s.field(Field::MinVoltage, ch) = shortestText(v.Vmin[ch]);
+    }
 
     if (s.chEnded[ch] || !(n > v.tEnd[ch] || longest)) return;
     endChannel(live, ch);

@@ -61,8 +61,10 @@ void resetChannels(ConsoleState& s, ChannelView& view) {
                 s.field(Field::MinVoltage, c) = QStringLiteral("0");
                 s.field(Field::ElecJudgement, c) = QStringLiteral("待定");
                 s.field(Field::Spark1Voltage, c) = QStringLiteral("0");
-                s.field(Field::Spark1Time, c) = QStringLiteral("500");
-                for (Field f : {Field::Spark2Voltage, Field::Spark2Time, Field::Spark3Voltage, Field::Spark3Time})
+                // No spark yet: every spark voltage and time reads 0, so a test stopped before its
+                // first spark is kept without a spark time it never had.
+                for (Field f : {Field::Spark1Time, Field::Spark2Voltage, Field::Spark2Time, Field::Spark3Voltage,
+                                Field::Spark3Time})
                     s.field(f, c) = QStringLiteral("0");
                 s.statusPanels[c] = QStringLiteral("第") + channel + QStringLiteral("路关闭：");
                 break;

@@ -8,6 +8,7 @@ namespace {
 using E = FieldEntry;
 constexpr double kNone = 0;
 
+// 测试时间 ends at most at 6000 s: a curve holds 6000 samples, one per second.
 // clang-format off
 constexpr std::array<FieldSpec, kFieldCount> kCatalogue = {{
     {Field::FormationVoltage, "Text1", "化成电压{n}：", "V", E::Numeric, "200", "800", 1, 1000, "800", "800", "200", "200", "hcdy"},
@@ -20,7 +21,7 @@ constexpr std::array<FieldSpec, kFieldCount> kCatalogue = {{
     {Field::TvJudgement, "Text8", "TV特性", "", E::Result, "待定", "待定", kNone, kNone, "", "", "", "", nullptr},
     {Field::LeakageVoltage, "Text9", "漏电流电压{n}：", "V", E::Numeric, "100", "400", 10, 1000, "100", "400", "100", "400", "ldldy"},
     {Field::LeakageLimit, "Text10", "漏电流指标{n}：", "mA", E::Numeric, "0.05", "0.05", 0.001, 20, "0.05", "0.05", "0.05", "0.05", "ldlzb"},
-    {Field::LeakageTestTime, "Text11", "测试时间{n}：", "s", E::Numeric, "120", "120", 1, 9000, "180", "180", "180", "180", "Thy"},
+    {Field::LeakageTestTime, "Text11", "测试时间{n}：", "s", E::Numeric, "120", "120", 1, 6000, "180", "180", "180", "180", "Thy"},
     {Field::LeakageCurrent, "Text12", "漏电流", "mA", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},
     {Field::LeakageJudgement, "Text13", "漏电流特性", "", E::Result, "待定", "待定", kNone, kNone, "", "", "", "", nullptr},
     {Field::TvTestNumber, "Text14", "测试编号：", "", E::FromStore, "", "", kNone, kNone, "", "", "", "", "TVcsbh"},
@@ -37,7 +38,7 @@ constexpr std::array<FieldSpec, kFieldCount> kCatalogue = {{
     {Field::ElecJudgement, "Text23", "判定结果", "", E::Result, "待定", "待定", kNone, kNone, "", "", "", "", nullptr},
     {Field::MinVoltage, "Text28", "最小电压", "V", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},
     {Field::Spark1Voltage, "Text29", "火化电压{n}1", "V", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},
-    {Field::Spark1Time, "Text30", "火化时间{n}1", "s", E::Result, "500", "500", kNone, kNone, "", "", "", "", nullptr},
+    {Field::Spark1Time, "Text30", "火化时间{n}1", "s", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},
     {Field::Spark2Voltage, "Text31", "火化电压{n}2", "V", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},
     {Field::Spark2Time, "Text32", "火化时间{n}2", "s", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},
     {Field::Spark3Voltage, "Text33", "火化电压{n}3", "V", E::Result, "0", "0", kNone, kNone, "", "", "", "", nullptr},

@@ -3,7 +3,31 @@
 #include "common/text_number.h"
 #include "settings/field_catalogue.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace varnot {
+namespace {
+
+// Fields whose entry outside the range is refused with a message instead of silently replaced.
+struct RefusedOutside {
+    Field field;
+    const char* name;
+    const char* unit;
+};
+const RefusedOutside kRefusedOutside[] = {
+    {Field::LeakageTestTime, "测试时间", "秒"},
+};
+
+const Field kLockedWhileRunning[] = {Field::FormationVoltage, Field::TestCurrent,    Field::LeakageVoltage,
+                                     Field::ElecSetVoltage,   Field::ElecCurrent,    Field::TvPosition,
+                                     Field::ElecPosition};
+
+const char* kDateRefusal = "测试日期应为有效日期（yyyy/mm/dd或yyyy-mm-dd），请重新输入！";
+
+bool isDateField(Field f) { return f == Field::TvTestDate || f == Field::ElecTestDate; }
+
+}  // namespace
 
 QString validatedText(Field f, int ch, const QString& text) {
     const FieldSpec& s = fieldSpec(f);
@@ -39,6 +63,40 @@ std::vector<Field> fieldsInLegacyRange(int a, int b) {
         if (n >= a && n <= b) out.push_back(static_cast<Field>(i));
     }
     return out;
+}
+
+std::optional<QDate> entryDate(const QString& text) {
+    const QString t = text.trimmed();
+    for (const char* pattern : {"yyyy/M/d", "yyyy-M-d"}) {
+        const QDate d = QDate::fromString(t, QString::fromLatin1(pattern));
+        if (d.isValid()) return d;
+    }
+    return std::nullopt;
+}
+
+CompletedEntry completeEntryText(Field f, int ch, const QString& typed, const QString& before, const QDate& today) {
+    if (isDateField(f)) {
+        if (entryDate(typed)) return {typed.trimmed(), {}};
+        const QString kept = entryDate(before) ? before : formatDate(today, u"yyyy/mm/dd");
+        return {kept, QString::fromUtf8(kDateRefusal)};
+    }
+    for (const RefusedOutside& r : kRefusedOutside) {
+        if (r.field != f || !isNumber(typed)) continue;
+        const FieldSpec& spec = fieldSpec(f);
+        const double v = toDouble(typed).value_or(0);
+        if (v >= spec.low && v <= spec.high) break;
+        const bool beforeValid = isNumber(before) && validatedText(f, ch, before) == before;
+        const QString kept = beforeValid ? before : validatedText(f, ch, typed);
+        return {kept, QString::fromUtf8(r.name) + QStringLiteral("的范围是") + shortestText(spec.low) +
+                          QStringLiteral("～") + shortestText(spec.high) + QString::fromUtf8(r.unit) +
+                          QStringLiteral("，请重新输入！")};
+    }
+    return {validatedText(f, ch, typed), {}};
+}
+
+bool lockedWhileRunning(Field f) {
+    return std::find(std::begin(kLockedWhileRunning), std::end(kLockedWhileRunning), f) !=
+           std::end(kLockedWhileRunning);
 }
 
 }  // namespace varnot

@@ -222,7 +222,7 @@ TEST_F(ConsoleModelTest, ResetOfAGroupOfOneClearsChannel1Only) {
 
     console->selectKind(0, TestKind::Electrolyte);
     console->resetChannels();
-    EXPECT_EQ(s.field(Field::Spark1Time, 0), u"500");
+    EXPECT_EQ(s.field(Field::Spark1Time, 0), u"0");  // no spark, no spark time
     EXPECT_EQ(s.field(Field::ElecJudgement, 0), u"待定");
     EXPECT_EQ(s.statusPanels[0], u"第1路关闭：");
 }
