@@ -199,7 +199,8 @@ void Connection::onTcpReadyRead() {
     const QByteArray bytes = tcp_.readAll();
     if (tcpHandshakePhase_ == Scan::Idle) return;  // nothing was asked
     // The first response is all the handshake looks at; more is read and dropped.
-    if (tcpHandshake_.size() < kResponseSize) tcpHandshake_ += bytes.left(kResponseSize - tcpHandshake_.size());
+    if (tcpHandshake_.size() < kResponseSize)
+        tcpHandshake_ += bytes.left(kResponseSize - tcpHandshake_.size());
     if (tcpHandshakePhase_ == Scan::Waiting && tcpHandshake_.size() >= kResponseSize) {
         tcpHandshakePhase_ = Scan::Settling;
         tcpHandshakeTimer_.start(timing_.scanSettleMs());

@@ -470,7 +470,8 @@ TEST_F(LinkTest, RunThatCannotAcquireSaysWhyUntilTheBathIsInside) {
     EXPECT_FALSE(state().tempOk);
     linkPanel.clear();
     startRun();
-    const QString outside = temperatureOutsideWindow(QStringLiteral("90.0"), QStringLiteral("83.5"), QStringLiteral("87.5"));
+    const QString outside =
+        temperatureOutsideWindow(QStringLiteral("90.0"), QStringLiteral("83.5"), QStringLiteral("87.5"));
     EXPECT_EQ(outside, u"水温 90.0 ℃ 不在 83.5–87.5 ℃ 之间，等待中");
     ASSERT_TRUE(waitFor([&] { return state().statusPanels[6] == outside; }));
     const int frames = com2.framesSeen;

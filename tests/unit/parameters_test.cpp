@@ -138,7 +138,8 @@ TEST_F(ConsoleModelTest, StartUpChecksStoredParametersLikeEntries) {
         {"TVcsbh(0)", "A-17", Field::TvTestNumber, 0, "A-17"},  // any text
     };
     settings->initialiseMissing();
-    for (const Case& c : cases) settings->write(Section::Canshu, QString::fromUtf8(c.key), QString::fromUtf8(c.stored));
+    for (const Case& c : cases)
+        settings->write(Section::Canshu, QString::fromUtf8(c.key), QString::fromUtf8(c.stored));
     console->load();
     for (const Case& c : cases) EXPECT_EQ(field(c.field, c.ch), QString::fromUtf8(c.shown)) << c.key;
     EXPECT_EQ(settings->read(Section::Canshu, u"hcdy(0)"), u"abc");  // the store is not rewritten
