@@ -79,7 +79,10 @@ void Console::load() {
     plots_.currentColour = memory.currentColour;
     const QString today = formatDate(today_(), u"yyyy/mm/dd");
     for (int i = 0; i < 3; ++i) {
-        for (const auto& [key, field] : kRestored) state_.field(field, i) = settings_.text(key, i);
+        // A stored value is checked as an entry is: what does not read as a number, or lies out of
+        // range, is replaced.
+        for (const auto& [key, field] : kRestored)
+            state_.field(field, i) = validatedText(field, i, settings_.text(key, i));
         state_.field(Field::TvTestDate, i) = today;
         state_.field(Field::ElecTestDate, i) = today;
     }
@@ -134,6 +137,7 @@ void Console::applyKindFields() {
 }
 
 void Console::unload() {
+    poll_.stop();
     connection_.closeAll();
     TestDatabases::closeReaders();
 }

@@ -40,7 +40,9 @@ const char* kindWord(TestKind k) {
 
 }  // namespace
 
-bool Console::linkOpen() const { return state_.openPort != 0 || state_.g_Connect == 1; }
+// An instrument answered on the link: the serial port found by its scan, or a TCP connection whose
+// handshake was answered (a connection alone is not enough).
+bool Console::linkOpen() const { return state_.openPort != 0 || connection_.ethernetConfirmed(); }
 
 void Console::toolbarCommand(const QString& key) {
     if (const GroupButton* b = groupButton(key)) {

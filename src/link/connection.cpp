@@ -3,6 +3,8 @@
 #include "link/frames.h"
 #include "link/link_texts.h"
 
+#include <QSignalBlocker>
+
 namespace varnot {
 
 using namespace link_texts;
@@ -30,6 +32,10 @@ Connection::Connection(ConsoleState& state, Prompter& prompter, SettingsStore& s
         ++scanPort_;
         tryPort();
     });
+    tcpHandshakeTimer_.setSingleShot(true);
+    connect(&tcpHandshakeTimer_, &QTimer::timeout, this, &Connection::onTcpHandshakeTimer);
+    serial_.setReadBufferSize(kLinkReadBuffer);
+    tcp_.setReadBufferSize(kLinkReadBuffer);
     connect(&serial_, &QSerialPort::readyRead, this, &Connection::onSerialReadyRead);
     connect(&serial_, &QSerialPort::errorOccurred, this, &Connection::onSerialError);
     connect(&tcp_, &QTcpSocket::connected, this, &Connection::onTcpConnected);
@@ -41,6 +47,11 @@ Connection::Connection(ConsoleState& state, Prompter& prompter, SettingsStore& s
 QIODevice* Connection::pollDevice() {
     if (state_.serialMode) return (serial_.isOpen() && scan_ == Scan::Idle) ? &serial_ : nullptr;
     return (tcpConfirmed_ && tcp_.state() == QAbstractSocket::ConnectedState) ? &tcp_ : nullptr;
+}
+
+QString Connection::statusText() const {
+    if (tcpConfirmed_) return kEthernetOk;
+    return serialOk(state_.openPort);
 }
 
 void Connection::serialConnect(int port) {
@@ -156,6 +167,8 @@ void Connection::ethernetToggle() {
         state_.g_Connect = 0;
         const bool wasConfirmed = tcpConfirmed_;
         tcpConfirmed_ = false;
+        tcpHandshakePhase_ = Scan::Idle;
+        tcpHandshakeTimer_.stop();
         tcp_.abort();
         updateEthernetDisplay();
         if (wasConfirmed) emit linkClosed();
@@ -163,6 +176,7 @@ void Connection::ethernetToggle() {
     }
     state_.g_Connect = 2;
     tcpConfirmed_ = false;
+    tcpHandshakePhase_ = Scan::Idle;
     tcpHandshake_.clear();
     const auto port = state_.tcpPort.trimmed().toUShort();
     updateEthernetDisplay();
@@ -172,24 +186,38 @@ void Connection::ethernetToggle() {
 void Connection::onTcpConnected() {
     state_.g_Connect = 1;
     updateEthernetDisplay();
+    // The handshake waits as on the serial line: up to the response time for an answer, then the
+    // settling time, and only an answer to the handshake confirms the instrument.
+    tcpHandshake_.clear();
+    tcpHandshakePhase_ = Scan::Waiting;
     tcp_.write(buildHandshakeFrame());
-}
-
-void Connection::applyDecodedReadings(const QByteArray& bytes) {
-    if (auto d = decodeResponse(bytes)) {
-        state_.rawVolt = d->rawVolt;
-        state_.rawCurr = d->rawCurr;
-        emit changed();
-    }
+    tcpHandshakeTimer_.start(timing_.responseMs());
 }
 
 void Connection::onTcpReadyRead() {
     if (tcpConfirmed_) return;  // the poll cycle reads the confirmed link
-    tcpHandshake_ += tcp_.readAll();
-    if (tcpHandshake_.size() < kResponseSize) return;
+    const QByteArray bytes = tcp_.readAll();
+    if (tcpHandshakePhase_ == Scan::Idle) return;  // nothing was asked
+    // The first response is all the handshake looks at; more is read and dropped.
+    if (tcpHandshake_.size() < kResponseSize)
+        tcpHandshake_ += bytes.left(kResponseSize - tcpHandshake_.size());
+    if (tcpHandshakePhase_ == Scan::Waiting && tcpHandshake_.size() >= kResponseSize) {
+        tcpHandshakePhase_ = Scan::Settling;
+        tcpHandshakeTimer_.start(timing_.scanSettleMs());
+    }
+}
+
+void Connection::onTcpHandshakeTimer() {
+    if (tcpHandshakePhase_ == Scan::Waiting) {
+        tcpHandshakePhase_ = Scan::Settling;
+        tcpHandshakeTimer_.start(timing_.scanSettleMs());
+        return;
+    }
+    if (tcpHandshakePhase_ != Scan::Settling) return;
+    tcpHandshakePhase_ = Scan::Idle;
     const QByteArray bytes = std::exchange(tcpHandshake_, QByteArray());
-    if (!isHandshakeReply(bytes)) {
-        applyDecodedReadings(bytes);
+    if (bytes.size() < kResponseSize || !isHandshakeReply(bytes)) {
+        tcpHandshakeFailed();
         return;
     }
     tcpConfirmed_ = true;
@@ -201,8 +229,20 @@ void Connection::onTcpReadyRead() {
     emit linkReady();
 }
 
+void Connection::tcpHandshakeFailed() {
+    // Connected, but no instrument answered: the connection is closed and the operator told.
+    state_.g_Connect = 0;
+    tcp_.abort();
+    updateEthernetDisplay();
+    state_.statusPanels[6] = kEthernetFailed;
+    emit changed();
+    prompter_.message(kNotConnected, kShortTitle);
+}
+
 void Connection::onTcpGone() {
     if (state_.g_Connect == 0 && !tcpConfirmed_) return;
+    tcpHandshakePhase_ = Scan::Idle;
+    tcpHandshakeTimer_.stop();
     const bool wasConfirmed = tcpConfirmed_;
     state_.g_Connect = 0;
     tcpConfirmed_ = false;
@@ -236,7 +276,11 @@ void Connection::updateEthernetDisplay() {
 }
 
 void Connection::closeAll() {
+    // The console is going away: nothing listens for the close any more.
+    const QSignalBlocker quiet(this);
     serialClose();
+    tcpHandshakePhase_ = Scan::Idle;
+    tcpHandshakeTimer_.stop();
     if (state_.g_Connect != 0) {
         state_.g_Connect = 0;
         tcpConfirmed_ = false;

@@ -1,7 +1,11 @@
 // Opening and closing the instrument link: the serial scan from the chosen port up to COM12 with
 // the handshake on each, the serial close, and the Ethernet toggle with its handshake on connect.
-// Waits are timer steps, never sleeps: the scan's 500 ms response wait and 200 ms settling time
-// run as states of this object.
+// Waits are timer steps, never sleeps: the 500 ms response wait and 200 ms settling time of a
+// handshake (serial and TCP alike) run as states of this object. A TCP peer that does not answer
+// the handshake within them is refused like a silent serial line.
+//
+// Neither device ever holds more than kLinkReadBuffer received bytes: what a peer sends beyond
+// that waits in the system until it is read.
 #pragma once
 
 #include "common/console_state.h"
@@ -15,6 +19,8 @@
 #include <QTimer>
 
 namespace varnot {
+
+inline constexpr qint64 kLinkReadBuffer = 4096;
 
 class Connection : public QObject {
     Q_OBJECT
@@ -34,6 +40,8 @@ public:
     bool scanning() const { return scan_ != Scan::Idle; }
     bool serialOpen() const { return serial_.isOpen(); }
     bool ethernetConfirmed() const { return tcpConfirmed_; }
+    // The link's own status-panel text while it is confirmed.
+    QString statusText() const;
     // The device the poll cycle talks through: the open serial port, or the TCP socket once its
     // handshake was answered; nullptr when no link is ready.
     QIODevice* pollDevice();
@@ -55,9 +63,10 @@ private:
     void onSerialError(QSerialPort::SerialPortError error);
     void onTcpConnected();
     void onTcpReadyRead();
+    void onTcpHandshakeTimer();
+    void tcpHandshakeFailed();
     void onTcpGone();
     void updateEthernetDisplay();
-    void applyDecodedReadings(const QByteArray& bytes);
 
     ConsoleState& state_;
     Prompter& prompter_;
@@ -70,6 +79,8 @@ private:
     Scan scan_ = Scan::Idle;
     int scanPort_ = 0;
     bool tcpConfirmed_ = false;
+    Scan tcpHandshakePhase_ = Scan::Idle;
+    QTimer tcpHandshakeTimer_;  // response wait, then settling time
     QByteArray tcpHandshake_;
 };
 

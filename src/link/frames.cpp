@@ -22,6 +22,20 @@ std::uint8_t byteAt(const QByteArray& b, int i) { return static_cast<std::uint8_
 
 double limit(double v, double lo, double hi) { return std::clamp(v, lo, hi); }
 
+// Every text a poll frame reads, with the precision the frame reads it in.
+struct FrameText {
+    QString PollInput::Fields::*text;
+    bool doublePrecision;
+};
+
+const FrameText kFrameTexts[] = {
+    {&PollInput::Fields::formationVoltage, false}, {&PollInput::Fields::testCurrent, false},
+    {&PollInput::Fields::riseTime, false},         {&PollInput::Fields::tvValue, false},
+    {&PollInput::Fields::leakageVoltage, false},   {&PollInput::Fields::elecCurrent, false},
+    {&PollInput::Fields::elecSetVoltage, false},   {&PollInput::Fields::liveVoltage, true},
+    {&PollInput::Fields::liveCurrent, true},
+};
+
 }  // namespace
 
 std::uint16_t wordToInt(double v) {
@@ -104,6 +118,20 @@ std::optional<QByteArray> buildPollFrame(const PollInput& in) {
         putWord(f, base + kOffLiveCurrent, wordToInt(limit(*liveI * 1000.0, 0, 65000)));
     }
     return f;
+}
+
+void keepLastValid(PollInput& in, LastValidFields& lastValid) {
+    for (int c = 0; c < kChannels; ++c) {
+        for (const FrameText& t : kFrameTexts) {
+            QString& text = in.fields[c].*t.text;
+            QString& last = lastValid[c].*t.text;
+            const bool valid = t.doublePrecision ? toDouble(text).has_value() : toSingle(text).has_value();
+            if (valid)
+                last = text;
+            else
+                text = last;
+        }
+    }
 }
 
 bool checkResponse(const QByteArray& bytes) {

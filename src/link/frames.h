@@ -64,8 +64,16 @@ struct PollInput {
 
 QByteArray buildHandshakeFrame();
 
-// nullopt when a field the frame reads does not hold a number (the poll cycle then rebuilds once).
+// nullopt when a field the frame reads does not hold a number.
 std::optional<QByteArray> buildPollFrame(const PollInput& in);
+
+// The field texts of the frames sent so far that read as numbers, per channel and field.
+using LastValidFields = PerChannel<PollInput::Fields>;
+
+// Puts the last valid text in place of every field text of the frame input that does not read as a
+// number (a half-typed entry, a damaged stored value), and remembers every text that does, so a
+// poll frame can always be built.
+void keepLastValid(PollInput& in, LastValidFields& lastValid);
 
 // The run command of byte 6 for the given run state.
 std::uint8_t runCommand(int n, bool testRun, bool tempOk);

@@ -18,8 +18,16 @@ inline QString serialFailed(int port) { return QStringLiteral("COM") + QString::
 inline QString serialClosed(int port) { return QStringLiteral("COM") + QString::number(port) + QStringLiteral("串口已关闭"); }
 inline const QString kEthernetOk = QStringLiteral("以太网") + QStringLiteral("通讯正常");
 inline const QString kEthernetDown = QStringLiteral("以太网") + QStringLiteral("通讯中断");
+inline const QString kEthernetFailed = QStringLiteral("以太网") + QStringLiteral("通讯异常");
 inline const QString kEthernetConnect = QStringLiteral("以太网连接");
 inline const QString kEthernetDisconnect = QStringLiteral("以太网断开");
+
+// Why a started run does not acquire yet.
+inline const QString kWaitingForTemperature = QStringLiteral("等待温度读数…");
+inline QString temperatureOutsideWindow(const QString& t, const QString& low, const QString& high) {
+    return QStringLiteral("水温 ") + t + QStringLiteral(" ℃ 不在 ") + low + QStringLiteral("–") + high +
+           QStringLiteral(" ℃ 之间，等待中");
+}
 
 inline const QString kKeyEthernet = QStringLiteral("RJ45_connect");
 inline const QString kKeyTest13 = QStringLiteral("test13");

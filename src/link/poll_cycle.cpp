@@ -3,6 +3,7 @@
 #include "common/text_number.h"
 #include "link/link_texts.h"
 
+#include <QScopedValueRollback>
 #include <QSerialPort>
 
 namespace varnot {
@@ -33,6 +34,12 @@ PollInput pollInputFrom(const ConsoleState& s) {
     return in;
 }
 
+QString acquisitionWait(const ConsoleState& s, bool temperatureRead) {
+    if (!s.testRun || s.n != 1 || s.tempOk) return {};
+    if (!temperatureRead) return kWaitingForTemperature;
+    return temperatureOutsideWindow(s.testTemperature, s.tempLow, s.tempHigh);
+}
+
 PollCycle::PollCycle(ConsoleState& state, Prompter& prompter, Connection& connection, Timing timing,
                      QObject* parent)
     : QObject(parent), state_(state), prompter_(prompter), connection_(connection), timing_(timing) {
@@ -41,7 +48,13 @@ PollCycle::PollCycle(ConsoleState& state, Prompter& prompter, Connection& connec
     connect(&pollTimer_, &QTimer::timeout, this, &PollCycle::onPollTick);
     connect(&responseTimer_, &QTimer::timeout, this, &PollCycle::onResponseTimeout);
     connect(&connection_, &Connection::linkReady, this, &PollCycle::start);
-    connect(&connection_, &Connection::linkClosed, this, &PollCycle::stop);
+    connect(&connection_, &Connection::linkClosed, this, [this] {
+        // Closing the link under a running test loses its instrument just as a failing link does.
+        if (state_.testRun)
+            failure();
+        else
+            stop();
+    });
     connect(&connection_, &Connection::linkLost, this, [this] {
         if (running() || waiting()) failure();
     });
@@ -49,6 +62,11 @@ PollCycle::PollCycle(ConsoleState& state, Prompter& prompter, Connection& connec
 
 void PollCycle::start() {
     phase_ = Phase::Idle;
+    unasked_ = 0;
+    temperatureRead_ = false;
+    waitShown_ = false;
+    // Read from the start: what the instrument sends before the first poll is not left to pile up.
+    bindDevice(connection_.pollDevice());
     pollTimer_.start();
 }
 
@@ -56,6 +74,7 @@ void PollCycle::stop() {
     pollTimer_.stop();
     responseTimer_.stop();
     phase_ = Phase::Idle;
+    waitShown_ = false;
     bindDevice(nullptr);
 }
 
@@ -71,16 +90,19 @@ void PollCycle::onPollTick() {
     failCount_ = 0;
     wrongTrailers_ = 0;
     retriedError_ = false;
+    showAcquisitionWait();
     attempt();
 }
 
 void PollCycle::attempt() {
     timedOut_ = false;
-    const auto frame = buildPollFrame(pollInputFrom(state_));
+    // A field that does not hold a number goes out as its last valid text.
+    PollInput in = pollInputFrom(state_);
+    keepLastValid(in, lastValid_);
+    const auto frame = buildPollFrame(in);
     QIODevice* device = connection_.pollDevice();
     if (!frame || !device) {
-        // A field that does not hold a number, or a link that went away under the tick: the
-        // attempt is made once more, then the tick ends.
+        // A link that went away under the tick: the attempt is made once more, then the tick ends.
         if (!retriedError_) {
             retriedError_ = true;
             attempt();
@@ -91,17 +113,46 @@ void PollCycle::attempt() {
     }
     bindDevice(device);
     if (auto* port = qobject_cast<QSerialPort*>(device)) port->clear(QSerialPort::Input);
-    device->readAll();  // whatever remains of an earlier answer
+    if (!countUnasked(device->readAll().size())) return;  // whatever remains of an earlier answer
     device->write(*frame);
+    unasked_ = 0;
     phase_ = Phase::Waiting;
     responseTimer_.start(timing_.responseMs());
 }
 
 void PollCycle::onReadyRead() {
-    if (phase_ != Phase::Waiting || !device_) return;
+    if (!device_) return;
+    if (phase_ != Phase::Waiting) {
+        countUnasked(device_->readAll().size());  // nothing was asked: dropped
+        return;
+    }
     if (device_->bytesAvailable() < kResponseSize) return;
     responseTimer_.stop();
-    handleResponse(device_->readAll());
+    const QByteArray bytes = device_->readAll();
+    // Bytes beyond the first response are read and ignored, but counted.
+    if (!countUnasked(bytes.size() - kResponseSize)) return;
+    handleResponse(bytes);
+}
+
+bool PollCycle::countUnasked(qint64 bytes) {
+    unasked_ += bytes;
+    if (unasked_ <= kFloodBytes) return true;
+    failure();
+    return false;
+}
+
+void PollCycle::showAcquisitionWait() {
+    const QString wait = acquisitionWait(state_, temperatureRead_);
+    QString& panel = state_.statusPanels[6];
+    const QString before = panel;
+    if (!wait.isEmpty()) {
+        panel = wait;
+        waitShown_ = true;
+    } else if (waitShown_) {
+        waitShown_ = false;
+        if (connection_.pollDevice()) panel = connection_.statusText();
+    }
+    if (panel != before) emit changed();
 }
 
 void PollCycle::onResponseTimeout() {
@@ -136,15 +187,23 @@ void PollCycle::handleResponse(const QByteArray& bytes) {
     state_.chassisTemperature = formatNumber(chassisTemperature(d->rawChassisTemperature), u"0.0");
     state_.testTemperature = formatNumber(testTemperature(d->rawTestTemperature), u"0.0");
 
-    if (state_.n == 0) {
+    temperatureRead_ = true;
+
+    // The window is watched between runs, and by a started run that waits for its first sample
+    // (started before any reading, or outside the window) until the bath is inside it. Once a run
+    // acquires, tempOk keeps its value.
+    const bool runWaits = state_.testRun && state_.n == 1 && !state_.tempOk;
+    if (state_.n == 0 || runWaits) {
         const auto t = toSingle(state_.testTemperature);
         const auto lo = toSingle(state_.tempLow);
         const auto hi = toSingle(state_.tempHigh);
         const bool inside = t && lo && hi && !(*t < *lo) && !(*t > *hi);
         state_.tempOk = inside;
-        for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
+        if (state_.n == 0)
+            for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
     }
     if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();
+    showAcquisitionWait();
     lastGoodTimeouts_ = failCount_;
     endTick();
 }
@@ -156,10 +215,15 @@ void PollCycle::endTick() {
 }
 
 void PollCycle::failure() {
+    // Closing the link below reports the close; that is this failure, not another one.
+    if (failing_) return;
+    const QScopedValueRollback failing(failing_, true);
     // Everything is stopped before the message is shown, so nothing polls behind the open box.
     phase_ = Phase::Idle;
     timedOut_ = false;
     failCount_ = 0;
+    unasked_ = 0;
+    waitShown_ = false;
     responseTimer_.stop();
     pollTimer_.stop();
     for (int c = 0; c <= state_.lastCh; ++c) state_.chStopped[c] = true;

@@ -2,10 +2,15 @@
 // by the response timer), checked, retried and decoded into the raw readings and temperatures.
 // Between runs the test temperature gates the start buttons; during a run a valid response lets
 // acquisition run. Three time-outs within one tick, or a link that fails while polling, stop all
-// acquisition and close the link.
+// acquisition and close the link, and so does closing the link while a run is active.
 //
 // The wait is a state of this object driven by readyRead and the response timer; a poll tick that
-// comes while a previous one still waits is skipped.
+// comes while a previous one still waits is skipped. The link is read from the moment it is ready:
+// bytes no poll asked for are dropped, and far more of them than a response between two frames
+// (a flooding peer) is a link fault.
+//
+// A started run acquires once the test temperature is inside its window; until then it waits,
+// and the link's status panel says what for.
 #pragma once
 
 #include "common/console_state.h"
@@ -24,6 +29,10 @@ namespace varnot {
 
 // Builds the frame input from the console state.
 PollInput pollInputFrom(const ConsoleState& state);
+
+// Why a started run does not acquire yet: empty when it does not wait (no run, or the run may
+// acquire), else the text of its wait: no temperature read yet, or the reading outside the window.
+QString acquisitionWait(const ConsoleState& state, bool temperatureRead);
 
 class PollCycle : public QObject {
     Q_OBJECT
@@ -46,9 +55,14 @@ public:
     // One tick of the poll timer (Timer2).
     void onPollTick();
 
+    // Bytes received since the last frame went out that no response accounts for.
+    qint64 unaskedBytes() const { return unasked_; }
+
     // Immediate resends after wrong trailers within one tick; this many count as one time-out.
     static constexpr int kWrongTrailersPerTimeout = 3;
     static constexpr int kTimeoutsPerFailure = 3;
+    // More bytes than this between two frames, beyond the response, are a flooding peer.
+    static constexpr qint64 kFloodBytes = 8 * kResponseSize;
 
 signals:
     void changed();
@@ -65,6 +79,8 @@ private:
     void failure();
     void endTick();
     void bindDevice(QIODevice* device);
+    bool countUnasked(qint64 bytes);
+    void showAcquisitionWait();
 
     ConsoleState& state_;
     Prompter& prompter_;
@@ -79,6 +95,11 @@ private:
     int wrongTrailers_ = 0;
     bool retriedError_ = false;
     int lastGoodTimeouts_ = 0;
+    qint64 unasked_ = 0;
+    LastValidFields lastValid_{};
+    bool temperatureRead_ = false;  // a response was decoded since the link became ready
+    bool waitShown_ = false;        // the link's status panel shows the acquisition wait
+    bool failing_ = false;
 };
 
 }  // namespace varnot

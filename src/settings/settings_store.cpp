@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 namespace varnot {
 namespace {
@@ -30,6 +31,27 @@ bool convertsTo(KeyType type, const QString& text) {
     return false;
 }
 
+// A settings file is a few kilobytes of text; far more than that is not one.
+constexpr qint64 kMaxSettingsFileSize = 1 << 20;
+
+// Whether what lies at the path cannot be a settings file: not a regular file (a pipe would block
+// the reader for ever, a folder cannot be read), or a file too large for one, or one that holds
+// bytes no text does (a NUL, or what does not decode as UTF-8).
+bool unusableAsSettingsFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return false;
+    if (!info.isFile()) return true;
+    if (info.size() > kMaxSettingsFileSize) return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;  // unreadable: the store reports that itself
+    const QByteArray bytes = file.read(kMaxSettingsFileSize + 1);
+    if (bytes.contains('\0')) return true;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);  // decoding happens here
+    Q_UNUSED(text);
+    return utf8.hasError();
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore() {
@@ -44,8 +66,10 @@ SettingsStore::~SettingsStore() {
 }
 
 void SettingsStore::open(const QString& iniPath) {
-    settings_ = std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
-    if (settings_->status() == QSettings::FormatError) {
+    // Nothing is read from a file that cannot be a settings file.
+    const bool unusable = unusableAsSettingsFile(iniPath);
+    if (!unusable) settings_ = std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+    if (unusable || settings_->status() == QSettings::FormatError) {
         // A damaged file is kept for inspection under another name; the console starts from the
         // first values instead of refusing to start or overwriting it.
         settings_.reset();

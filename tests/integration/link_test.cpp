@@ -6,6 +6,7 @@
 #include "sim/pty_endpoint.h"
 #include "sim/tcp_endpoint.h"
 #include "support/event_wait.h"
+#include "support/raw_peers.h"
 #include "support/scripted_prompter.h"
 
 #include <QProcess>
@@ -19,6 +20,9 @@
 
 using namespace varnot;
 using namespace varnot::link_texts;
+using varnot::testing::PeerReply;
+using varnot::testing::RawPtyPeer;
+using varnot::testing::RawTcpPeer;
 using varnot::testing::runFor;
 using varnot::testing::ScriptedPrompter;
 using varnot::testing::waitFor;
@@ -29,6 +33,7 @@ struct SimulatedPort {
     std::unique_ptr<sim::Instrument> instrument;
     std::unique_ptr<sim::PtyEndpoint> endpoint;
     int framesSeen = 0;
+    QByteArray lastFrame;
 };
 
 class LinkTest : public ::testing::Test {
@@ -55,7 +60,10 @@ protected:
         const QString path = dir.filePath(QString("com%1").arg(port));
         sp->endpoint = std::make_unique<sim::PtyEndpoint>(*sp->instrument, path);
         SimulatedPort* raw = sp.get();
-        sp->endpoint->setFrameObserver([raw](const QByteArray&) { ++raw->framesSeen; });
+        sp->endpoint->setFrameObserver([raw](const QByteArray& frame) {
+            ++raw->framesSeen;
+            raw->lastFrame = frame;
+        });
         EXPECT_TRUE(sp->endpoint->open()) << sp->endpoint->errorString().toStdString();
         settings->write(Section::Canshu, indexedKey("compath", port), path);
         ports.push_back(std::move(sp));
@@ -73,6 +81,27 @@ protected:
         ASSERT_TRUE(waitFor([&] { return !console->connection().scanning(); }));
     }
 
+    void connectEthernet(quint16 port) {
+        state().ipAddress = QStringLiteral("127.0.0.1");
+        state().tcpPort = QString::number(port);
+        console->connection().ethernetToggle();
+    }
+
+    // 1-3测试开始 answered Yes, with no stored record in the way.
+    void startRun() {
+        console->recordExists = [](int) { return false; };
+        prompter.answers.push_back(true);
+        console->toolbarCommand(kKeyTest13);
+    }
+
+    // Every text the link's status panel shows, in order.
+    void recordLinkPanel() {
+        QObject::connect(console.get(), &Console::changed, console.get(), [this] {
+            if (linkPanel.isEmpty() || linkPanel.last() != state().statusPanels[6])
+                linkPanel << state().statusPanels[6];
+        });
+    }
+
     // A run of channels 1 to 3 as the run control leaves it after its start.
     void runStarted() {
         state().n = 1;
@@ -85,7 +114,18 @@ protected:
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<Console> console;
     std::vector<std::unique_ptr<SimulatedPort>> ports;
+    QStringList linkPanel;
 };
+
+const QString kStartQuestion = QStringLiteral("您确定要开始运行吗？");
+const QString kSaveQuestion = QStringLiteral("测试结束，需要保存吗？");
+const QString kPortNotOpen = QStringLiteral("通信端口未打开！");
+
+int indexOf(const ScriptedPrompter& p, const QString& text) {
+    for (std::size_t i = 0; i < p.shown.size(); ++i)
+        if (p.shown[i].text == text) return static_cast<int>(i);
+    return -1;
+}
 
 }  // namespace
 
@@ -321,4 +361,192 @@ TEST_F(LinkTest, EthernetDroppedWhilePollingTakesTheFailurePath) {
     EXPECT_EQ(state().g_Connect, 0);
     EXPECT_FALSE(console->pollCycle().running());
     EXPECT_FALSE(state().testRun);
+}
+
+// A TCP peer that connects but does not answer the handshake is no instrument: the handshake waits
+// as on the serial line and fails with its message, and no run starts on it meanwhile.
+TEST_F(LinkTest, EthernetPeerThatDoesNotAnswerTheHandshakeIsRefused) {
+    for (PeerReply reply : {PeerReply::Nothing, PeerReply::NotAHandshake}) {
+        const int what = static_cast<int>(reply);
+        prompter.shown.clear();
+        RawTcpPeer peer(reply);
+        connectEthernet(peer.port());
+        ASSERT_TRUE(waitFor([&] { return state().g_Connect == 1; })) << what;
+
+        startRun();  // connected, not yet answered
+        EXPECT_EQ(prompter.messages(), QStringList{kPortNotOpen}) << what;
+        EXPECT_FALSE(console->supervising()) << what;
+        EXPECT_EQ(state().n, 0) << what;
+        prompter.answers.clear();
+
+        ASSERT_TRUE(waitFor([&] { return state().g_Connect == 0; })) << what;
+        EXPECT_EQ(prompter.messages(), (QStringList{kPortNotOpen, kNotConnected})) << what;
+        EXPECT_EQ(prompter.shown.back().title, kShortTitle) << what;
+        EXPECT_EQ(state().statusPanels[6], u"以太网通讯异常") << what;
+        EXPECT_FALSE(console->connection().ethernetConfirmed()) << what;
+        EXPECT_FALSE(console->pollCycle().running()) << what;
+        EXPECT_EQ(state().ethernetMenu.caption, kEthernetConnect) << what;
+        EXPECT_TRUE(state().ethernetMenu.enabled) << what;
+        EXPECT_TRUE(state().commMenu.enabled) << what;
+    }
+}
+
+// 关闭串口 or 以太网断开 under a running test: acquisition and the run loop stop, the failure is
+// reported, the save question follows and the curves stay as they were.
+TEST_F(LinkTest, ClosingTheLinkDuringARunEndsTheRunAsALostLinkDoes) {
+    sim::Config steady;
+    steady.link.steadyTemperature = true;
+    sim::Instrument tcpInstrument{steady};
+    sim::TcpEndpoint endpoint(tcpInstrument);
+    ASSERT_TRUE(endpoint.listen(0));
+    for (const bool serial : {true, false}) {
+        makeConsole(Timing{0.25});
+        prompter.shown.clear();
+        if (serial) {
+            instrumentOn(1, steady);
+            connectSerial(1);
+        } else {
+            connectEthernet(endpoint.port());
+            ASSERT_TRUE(waitFor([&] { return console->connection().ethernetConfirmed(); }));
+        }
+        ASSERT_TRUE(waitFor([&] { return state().tempOk; })) << serial;
+        startRun();
+        ASSERT_TRUE(console->supervising()) << serial;
+        ASSERT_TRUE(waitFor([&] { return state().n >= 4; })) << serial;
+
+        const int stored = console->curves().stored[0];
+        const std::vector<float> curve = console->curves().V[0];
+        if (serial)
+            console->connection().serialClose();
+        else
+            console->connection().ethernetToggle();
+        ASSERT_TRUE(waitFor([&] { return !console->supervising(); })) << serial;
+        // Two acquisition periods later nothing more was recorded.
+        const int framesBefore = serial ? ports.back()->framesSeen : 0;
+        runFor(600);
+
+        EXPECT_EQ(prompter.count(kPollFailure), 1) << serial;
+        EXPECT_LT(indexOf(prompter, kPollFailure), indexOf(prompter, kSaveQuestion)) << serial;
+        EXPECT_EQ(prompter.count(kSaveQuestion), 1) << serial;
+        EXPECT_FALSE(state().testRun) << serial;
+        EXPECT_EQ(state().n, 0) << serial;
+        EXPECT_FALSE(console->pollCycle().running()) << serial;
+        EXPECT_EQ(console->curves().stored[0], stored) << serial;
+        EXPECT_GT(stored, 1) << serial;
+        EXPECT_EQ(console->curves().V[0], curve) << serial;  // kept, not cleared or extended
+        if (serial) {
+            EXPECT_EQ(ports.back()->framesSeen, framesBefore);
+        }
+        EXPECT_EQ(state().statusPanels[6], serial ? QStringLiteral("COM1串口已关闭") : kEthernetDown);
+    }
+}
+
+// A started run that cannot acquire says why in the link's status panel, and starts acquiring as
+// soon as the bath reads inside its window.
+TEST_F(LinkTest, RunThatCannotAcquireSaysWhyUntilTheBathIsInside) {
+    sim::Config steady;
+    steady.link.steadyTemperature = true;
+
+    // Started before the first reading: it waits for one, and that one is inside the window.
+    instrumentOn(1, steady);
+    connectSerial(1);
+    recordLinkPanel();
+    ASSERT_EQ(state().testTemperature, u"25");  // nothing read yet
+    startRun();
+    ASSERT_TRUE(waitFor([&] { return state().n >= 3; }));
+    const QString com1Ok = QStringLiteral("COM1通讯正常");
+    EXPECT_EQ(linkPanel, (QStringList{com1Ok, kWaitingForTemperature, com1Ok}));
+    console->stopAll();
+    ASSERT_TRUE(waitFor([&] { return !console->supervising(); }));
+    console->connection().serialClose();
+
+    // Started outside the window: it waits and shows the reading against the window, for as long
+    // as the reading stays outside.
+    sim::Config hot = steady;
+    hot.link.testTemperatureC = 90;
+    SimulatedPort& com2 = instrumentOn(2, hot);
+    connectSerial(2);
+    ASSERT_TRUE(waitFor([&] { return state().testTemperature == u"90.0"; }));
+    EXPECT_FALSE(state().tempOk);
+    linkPanel.clear();
+    startRun();
+    const QString outside =
+        temperatureOutsideWindow(QStringLiteral("90.0"), QStringLiteral("83.5"), QStringLiteral("87.5"));
+    EXPECT_EQ(outside, u"水温 90.0 ℃ 不在 83.5–87.5 ℃ 之间，等待中");
+    ASSERT_TRUE(waitFor([&] { return state().statusPanels[6] == outside; }));
+    const int frames = com2.framesSeen;
+    ASSERT_TRUE(waitFor([&] { return com2.framesSeen >= frames + 3; }));
+    EXPECT_EQ(state().n, 1);
+    EXPECT_EQ(state().statusPanels[6], outside);
+    EXPECT_EQ(sim::Instrument::decodeCommand(com2.lastFrame)->runCommand, kRunCommandIdle);
+
+    com2.instrument->linkFaults().testTemperatureC = 86;
+    ASSERT_TRUE(waitFor([&] { return state().n >= 3; }));
+    EXPECT_EQ(state().statusPanels[6], u"COM2通讯正常");
+    const QString com2Ok = QStringLiteral("COM2通讯正常");
+    EXPECT_EQ(linkPanel, (QStringList{com2Ok, outside, com2Ok}));
+    EXPECT_TRUE(console->supervising());
+    EXPECT_EQ(prompter.count(kPollFailure), 0);
+}
+
+// A peer that sends without pause never fills the console's memory: what no poll asked for is
+// dropped, and the flood is a link fault.
+TEST_F(LinkTest, FloodingPeerIsALinkFaultWithBoundedBuffers) {
+    for (const bool serial : {true, false}) {
+        makeConsole(Timing{0.25});
+        prompter.shown.clear();
+        std::unique_ptr<RawTcpPeer> tcpPeer;
+        std::unique_ptr<RawPtyPeer> ptyPeer;
+        if (serial) {
+            const QString path = dir.filePath("flood");
+            ptyPeer = std::make_unique<RawPtyPeer>(PeerReply::HandshakeFlood, path);
+            ASSERT_TRUE(ptyPeer->ok());
+            settings->write(Section::Canshu, indexedKey("compath", 1), path);
+            console->connection().serialConnect(1);
+        } else {
+            tcpPeer = std::make_unique<RawTcpPeer>(PeerReply::HandshakeFlood);
+            connectEthernet(tcpPeer->port());
+        }
+        qint64 mostBuffered = 0;
+        ASSERT_TRUE(waitFor([&] {
+            if (QIODevice* d = console->connection().pollDevice())
+                mostBuffered = std::max(mostBuffered, d->bytesAvailable());
+            return prompter.count(kPollFailure) > 0;
+        })) << serial;
+        EXPECT_EQ(prompter.messages(), (QStringList{kConnected, kPollFailure})) << serial;
+        EXPECT_LE(mostBuffered, kLinkReadBuffer) << serial;
+        EXPECT_GT(serial ? ptyPeer->sent() : tcpPeer->sent(), PollCycle::kFloodBytes) << serial;
+        EXPECT_FALSE(console->pollCycle().running()) << serial;
+        EXPECT_EQ(console->connection().pollDevice(), nullptr) << serial;
+        EXPECT_EQ(state().statusPanels[6], serial ? QStringLiteral("COM1串口已关闭") : kEthernetDown);
+    }
+}
+
+// A field that does not read as a number, typed or stored, never stops the frames: the frame
+// carries the field's last valid value and a run goes on.
+TEST_F(LinkTest, TextThatIsNotANumberNeverSilencesThePoll) {
+    settings->write(Section::Canshu, u"hcdy(0)", QStringLiteral("abc"));
+    makeConsole(Timing{0.25});
+    EXPECT_EQ(state().field(Field::FormationVoltage, 0), u"800");  // checked at start-up
+
+    sim::Config steady;
+    steady.link.steadyTemperature = true;
+    SimulatedPort& com1 = instrumentOn(1, steady);
+    connectSerial(1);
+    ASSERT_TRUE(waitFor([&] { return state().tempOk; }));
+    startRun();
+    ASSERT_TRUE(waitFor([&] { return state().n >= 2; }));
+
+    // Half-typed entries on channel 1 and on channel 5.
+    console->setFieldText(Field::FormationVoltage, 0, QStringLiteral("-"));
+    console->setFieldText(Field::TestCurrent, 4, QString());
+    const int frames = com1.framesSeen;
+    const int n = state().n;
+    ASSERT_TRUE(waitFor([&] { return com1.framesSeen >= frames + 3 && state().n >= n + 2; }));
+    const auto cmd = sim::Instrument::decodeCommand(com1.lastFrame);
+    ASSERT_TRUE(cmd.has_value());
+    EXPECT_NEAR(cmd->setVoltage[0], 800 * 1.25, 0.5);
+    EXPECT_NEAR(cmd->setCurrent[4], 2, 0.01);
+    EXPECT_EQ(state().statusPanels[6], u"COM1通讯正常");
+    EXPECT_EQ(prompter.count(kPollFailure), 0);
 }

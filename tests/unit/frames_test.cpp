@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 using namespace varnot;
 
@@ -161,6 +162,43 @@ TEST(Frames, FieldThatIsNotANumberRefusesTheFrame) {
     PollInput in;
     in.fields[2].liveVoltage = "";
     EXPECT_FALSE(buildPollFrame(in).has_value());
+}
+
+// A text that does not read as a number (half-typed, or damaged in the settings) never stops the
+// frames: the field goes out as its last valid text, and a valid text is remembered again.
+TEST(Frames, FieldThatIsNotANumberGoesOutAsItsLastValidText) {
+    struct Case {
+        const char* what;
+        int ch;
+        QString PollInput::Fields::*field;
+        int offset;
+        std::vector<const char*> typed;  // texts on successive frames
+        std::vector<int> word;           // the word each frame carries
+    };
+    const Case cases[] = {
+        {"formation voltage half-typed", 3, &PollInput::Fields::formationVoltage, kOffVoltageCode,
+         {"800", "", "8", "abc", "-", "640"}, {60000, 60000, 600, 600, 600, 48000}},
+        {"test current", 4, &PollInput::Fields::testCurrent, kOffCurrentCode, {"2", ".", "1e", "1"},
+         {10000, 10000, 10000, 5000}},
+        {"live voltage read in double precision", 2, &PollInput::Fields::liveVoltage, kOffLiveVoltage,
+         {"12.3", "1,2", "", "0"}, {123, 123, 123, 0}},
+        {"TV value", 1, &PollInput::Fields::tvValue, kOffTvValue, {"502", "5o2", "503"}, {502, 502, 503}},
+    };
+    for (const Case& c : cases) {
+        LastValidFields lastValid{};
+        for (std::size_t k = 0; k < c.typed.size(); ++k) {
+            PollInput in;
+            in.fields[c.ch].*c.field = QString::fromUtf8(c.typed[k]);
+            keepLastValid(in, lastValid);
+            EXPECT_EQ(wordOf(frameOf(in), c.ch, c.offset), c.word[k]) << c.what << ", frame " << k;
+        }
+    }
+    // Before any valid text the frame carries the input's own first texts.
+    LastValidFields lastValid{};
+    PollInput in;
+    in.fields[0].formationVoltage = QStringLiteral("x");
+    keepLastValid(in, lastValid);
+    EXPECT_EQ(in.fields[0].formationVoltage, PollInput::Fields{}.formationVoltage);
 }
 
 TEST(Frames, ResponseCheckAndHandshakeReply) {

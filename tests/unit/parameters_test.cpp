@@ -116,6 +116,35 @@ TEST_F(ConsoleModelTest, StartUpRestoresChannels1To3AndKeepsChannels1To3OnTheTvT
     EXPECT_TRUE(enabled(Field::FormationVoltage, 1));
 }
 
+// A stored parameter is checked at start-up as a completed entry is: a text that is not a number,
+// or a number out of range, is replaced; anything valid comes back as stored.
+TEST_F(ConsoleModelTest, StartUpChecksStoredParametersLikeEntries) {
+    struct Case {
+        const char* key;
+        const char* stored;
+        Field field;
+        int ch;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"hcdy(0)", "abc", Field::FormationVoltage, 0, "800"},
+        {"hcdy(1)", "1500", Field::FormationVoltage, 1, "200"},
+        {"hcdy(2)", "1000", Field::FormationVoltage, 2, "1000"},
+        {"csdl(1)", "", Field::TestCurrent, 1, "2"},
+        {"ldldy(2)", "5", Field::LeakageVoltage, 2, "100"},
+        {"Thy(0)", "0", Field::LeakageTestTime, 0, "180"},
+        {"djyshxz(1)", "3,1", Field::SparkCorrection, 1, "3.1"},
+        {"djyshxz(2)", "0", Field::SparkCorrection, 2, "0"},
+        {"TVcsbh(0)", "A-17", Field::TvTestNumber, 0, "A-17"},  // any text
+    };
+    settings->initialiseMissing();
+    for (const Case& c : cases)
+        settings->write(Section::Canshu, QString::fromUtf8(c.key), QString::fromUtf8(c.stored));
+    console->load();
+    for (const Case& c : cases) EXPECT_EQ(field(c.field, c.ch), QString::fromUtf8(c.shown)) << c.key;
+    EXPECT_EQ(settings->read(Section::Canshu, u"hcdy(0)"), u"abc");  // the store is not rewritten
+}
+
 TEST_F(ConsoleModelTest, LinkageCopiesWithinTheGroupAndFormationVoltageAmongAllSix) {
     console->load();
     enter(Field::FormationVoltage, 0, "450");

@@ -43,11 +43,15 @@ TEST_F(RunControl, WithoutALinkOnlyTheMessageIsShown) {
     EXPECT_TRUE(console->state().chStopped[0]);
 }
 
-TEST_F(RunControl, AnOpenEthernetLinkIsEnoughToStart) {
+// A TCP connection whose handshake nobody answered is no instrument (a run on it is started over
+// the real link in the integration tests).
+TEST_F(RunControl, AConnectionWithoutAnAnsweredHandshakeIsNotEnoughToStart) {
     console->state().g_Connect = 1;
-    prompter.answers = {false};
+    prompter.answers = {true};
     console->toolbarCommand(QStringLiteral("test13"));
-    EXPECT_EQ(prompter.count(QStringLiteral("您确定要开始运行吗？")), 1);
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("通信端口未打开！")});
+    EXPECT_FALSE(console->supervising());
+    EXPECT_EQ(console->state().n, 0);
 }
 
 TEST_F(RunControl, NoAtTheConfirmationClosesTheChannelsAndLeavesTheStopCaption) {

@@ -2,9 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 using namespace varnot;
 
@@ -149,4 +154,46 @@ TEST_F(SettingsStoreTest, DamagedFileIsSetAsideAndTheStoreStartsFromFirstValues)
     SettingsStore again(path());
     EXPECT_TRUE(again.setAsideFile().isEmpty());
     EXPECT_EQ(again.text("hcdy", 0), u"300");
+}
+
+// What lies at the settings path but cannot be a settings file is set aside like a damaged file,
+// without being read: a pipe (reading it would block start-up for ever), a folder, binary junk.
+TEST_F(SettingsStoreTest, WhatCannotBeASettingsFileIsSetAside) {
+    struct Case {
+        const char* what;
+        std::function<bool(const QString&)> make;
+    };
+    const auto writeBytes = [](const QByteArray& bytes) {
+        return [bytes](const QString& p) {
+            QFile f(p);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+    };
+    const char nulInside[] = "[canshu]\nhcdy%280%29=3\0\0\0\n";
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i) junk.append(static_cast<char>((i * 37 + 11) % 256));
+    const Case cases[] = {
+        {"named pipe", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }},
+        {"folder", [](const QString& p) { return QDir().mkdir(p); }},
+        {"binary junk", writeBytes(junk)},
+        {"keys with a NUL inside", writeBytes(QByteArray(nulInside, sizeof nulInside - 1))},
+        {"text that is not UTF-8", writeBytes(QByteArray("[canshu]\nhcdy%280%29=\xc3\x28\xa0\xa1\n"))},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir here;
+        const QString p = here.filePath(QStringLiteral("store.ini"));
+        ASSERT_TRUE(c.make(p)) << c.what;
+        {
+            SettingsStore store(p);
+            EXPECT_FALSE(store.setAsideFile().isEmpty()) << c.what;
+            EXPECT_TRUE(QFileInfo::exists(store.setAsideFile())) << c.what;
+            store.initialiseMissing();
+            EXPECT_EQ(store.text("hcdy", 0), u"200") << c.what;
+            store.write(Section::Canshu, u"hcdy(0)", QStringLiteral("300"));
+        }
+        EXPECT_TRUE(QFileInfo(p).isFile()) << c.what;
+        SettingsStore again(p);
+        EXPECT_TRUE(again.setAsideFile().isEmpty()) << c.what;
+        EXPECT_EQ(again.text("hcdy", 0), u"300") << c.what;
+    }
 }
