@@ -238,7 +238,7 @@ void Console::save2Click() {
         if (!ownRecord) {
             if (const QString error = testDatabases().save(storedTestOf(ch)); !error.isEmpty()) {
                 qWarning("local test database: %s", qUtf8Printable(error));
-                endEarly(kCannotSave + u'\n' + error, ch);
+                endEarly(kCannotSave + u'\n' + error.simplified(), ch);
                 return;
             }
             progress.local = true;
@@ -316,7 +316,8 @@ Console::SheetOutcome Console::savecanshu1(BatchSession& session, int ch, int sh
         // The database's own reason on a second line: a server that cannot be reached is not the
         // operator's fault. It is logged as well.
         qWarning("batch store, sheet %d: %s", k, qUtf8Printable(r.detail));
-        const QString reason = r.status == StoreResult::InvalidValue ? QStringLiteral("数值无效：") + r.detail : r.detail;
+        const QString reason =
+            r.status == StoreResult::InvalidValue ? QStringLiteral("数值无效：") + r.detail : r.detail.simplified();
         prompter_.message(kSheetFailed + u'\n' + reason + unstored(), title);
         return SheetOutcome::Failed;
     }

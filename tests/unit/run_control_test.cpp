@@ -6,6 +6,7 @@
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -157,4 +158,53 @@ TEST_F(RunControl, TheEndOfARunWaitsForAnOpenBox) {
     prompter.open = false;
     ASSERT_TRUE(varnot::testing::waitFor([&] { return !console->supervising(); }));
     EXPECT_EQ(prompter.count(QStringLiteral("测试结束，需要保存吗？")), 1);
+}
+
+TEST_F(RunControl, SavingIsRefusedWhileARunIsSupervised) {
+    settings->write(Section::Canshu, u"dbpath", dir.filePath("local"));
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {true};
+    console->toolbarCommand(QStringLiteral("test13"));
+    varnot::testing::runToEnd(*console, *instrument, 2);
+    ASSERT_TRUE(console->supervising());
+    console->toolbarCommand(QStringLiteral("save2"));
+    EXPECT_EQ(prompter.messages(), QStringList{"测试正在进行，请在测试结束后保存！"});
+    EXPECT_FALSE(QFile::exists(dir.filePath("local/lb53A100.db")));  // nothing half-stored
+    console->toolbarCommand(QStringLiteral("stop16"));
+    varnot::testing::settle(*console);
+}
+
+TEST_F(RunControl, AStartOfGroupOneToThreeClearsTheTypedSheetValuesWithTheGrid) {
+    console->setSheetValue(1, SheetValue::Capacitance, QStringLiteral("0.8123"));
+    console->setSheetValue(6, SheetValue::Tensile, QStringLiteral("31"));
+    varnot::testing::connectInstrument(*console);
+    prompter.answers = {false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    // What a save would store is what the sheet fields show: nothing typed before this test.
+    EXPECT_TRUE(console->batch().value(1, SheetValue::Capacitance).isEmpty());
+    EXPECT_TRUE(console->batch().value(6, SheetValue::Tensile).isEmpty());
+    EXPECT_TRUE(console->batch().grid[1][1].isEmpty());
+}
+
+TEST_F(RunControl, EveryChannelIsVisitedOnASampleBeforeTheNextIsStored) {
+    varnot::testing::connectInstrument(*console);
+    for (int c = 0; c < 3; ++c) console->state().field(Field::DelayTime, c) = QStringLiteral("5");
+    prompter.answers = {true, false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    // Ticks come back to back, without the event loop turning in between (a busy machine): each
+    // tick first runs the visits its round has not had.
+    int ticks = 0;
+    while (console->supervising() && ticks < 400) {
+        console->state().tempOk = true;
+        varnot::testing::exchange(*console, *instrument);
+        console->acquisitionTick();
+        ++ticks;
+    }
+    varnot::testing::settle(*console);
+    ASSERT_FALSE(console->supervising());
+    for (int c = 0; c < 3; ++c) {
+        const int tr = console->state().field(Field::RiseTime, c).toInt();
+        ASSERT_GT(tr, 0) << c;
+        EXPECT_EQ(console->view().endSample[c], tr + 5) << c;
+    }
 }
