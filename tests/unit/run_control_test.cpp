@@ -208,3 +208,23 @@ TEST_F(RunControl, EveryChannelIsVisitedOnASampleBeforeTheNextIsStored) {
         EXPECT_EQ(console->view().endSample[c], tr + 5) << c;
     }
 }
+
+TEST_F(RunControl, AFinishedTestIsStoredWithTheLimitsItWasJudgedBy) {
+    varnot::testing::connectInstrument(*console);
+    for (int c = 0; c < 3; ++c) console->state().field(Field::RiseTimeLimit, c) = QStringLiteral("150");
+    prompter.answers = {true, false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    varnot::testing::runToEnd(*console, *instrument);
+    ASSERT_FALSE(console->supervising());
+    const QString judged = console->state().field(Field::TvJudgement, 0);
+    // Limits and times changed after the end, before the save, do not reach the record.
+    console->state().field(Field::RiseTimeLimit, 0) = QStringLiteral("5");
+    console->state().field(Field::DelayTime, 0) = QStringLiteral("99");
+    const StoredTest t = console->storedTestOf(0);
+    EXPECT_EQ(t.values.value(QStringLiteral("升压时间指标")).toString(), u"150");
+    EXPECT_EQ(t.values.value(QStringLiteral("延迟时间")).toString(), u"30");
+    EXPECT_EQ(t.values.value(QStringLiteral("TV特性")).toString(), judged);
+    // A new test forgets them.
+    console->resetChannels();
+    EXPECT_EQ(console->storedTestOf(0).values.value(QStringLiteral("升压时间指标")).toString(), u"5");
+}
