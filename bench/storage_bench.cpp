@@ -1,14 +1,16 @@
 // Storage timings: saving one group's six sheets with their curves through the batch store
 // (SQLite ODBC, PostgreSQL), and the existence check in a TV database holding many tests.
 // Goals: six sheets <= 50 ms on SQLite ODBC, <= 150 ms on PostgreSQL; recordExists <= 5 ms.
-// The sources are pooled by the driver manager as scripts/odbc.sh registers them; without
-// pooling every sheet pays for a new PostgreSQL connection (some 30-40 ms each).
+// The sources are unpooled, as scripts/odbc.sh registers them: a save holds one connection
+// (BatchSession) for its three sheets, so six sheets are two saves and two connections.
+// Also printed: resident memory over 300 saves, which must stay flat.
 #include "storage/batch_store.h"
 #include "storage/odbc_source.h"
 #include "storage/sql_support.h"
 #include "storage/test_database.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -48,14 +50,48 @@ void sixSheets(benchmark::State& state, const QString& source) {
     for (auto _ : state) {
         const BatchFields fields{QStringLiteral("B%1").arg(++batch), QStringLiteral("KDB-520VF"), QStringLiteral("520"),
                                  {}, {}, {}, QStringLiteral("IQ-7"), QStringLiteral("L2"), QStringLiteral("2")};
-        for (int k = 1; k <= 6; ++k) {
-            const StoreResult r = store.storeSheet(fields, k, sheet, curve, today);
-            if (!r.ok()) {
-                state.SkipWithError(r.detail.toStdString().c_str());
+        // Before boiling and after: one save, one session, three sheets each.
+        for (int save = 0; save < 2; ++save) {
+            BatchSession session(store);
+            if (QString e = session.open(); !e.isEmpty()) {
+                state.SkipWithError(e.toStdString().c_str());
                 return;
+            }
+            for (int k = 1 + 3 * save; k <= 3 + 3 * save; ++k) {
+                const StoreResult r = session.storeSheet(fields, k, sheet, curve, today);
+                if (!r.ok()) {
+                    state.SkipWithError(r.detail.toStdString().c_str());
+                    return;
+                }
             }
         }
     }
+}
+
+long residentKb() {
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toLong() * 4 : -1;  // pages of 4 KiB
+}
+
+// Resident memory while a console saves run after run (three sheets per save) on a source.
+void printSaveMemory(const QString& source, const char* label) {
+    BatchStore store(source + QStringLiteral(";UID=sa;Password=;"));
+    const std::vector<float> curve = tvCurve();
+    const SheetFields sheet{QStringLiteral("0.812"), QStringLiteral("3"), QStringLiteral("30.5"),
+                            QStringLiteral("25"), QStringLiteral("530.2"), QStringLiteral("498.5")};
+    std::printf("resident memory over 300 saves, %s:", label);
+    for (int save = 0; save <= 300; ++save) {
+        if (save % 50 == 0) std::printf(" %d:%.1f MB", save, residentKb() / 1024.0);
+        if (save == 300) break;
+        BatchSession session(store);
+        if (!session.open().isEmpty()) break;
+        const BatchFields fields{QStringLiteral("M%1").arg(save), QStringLiteral("KDB-520VF"), QStringLiteral("520"),
+                                 {}, {}, {}, {}, {}, QStringLiteral("0")};
+        for (int k = 1; k <= 3; ++k) session.storeSheet(fields, k, sheet, curve, QDate::currentDate());
+    }
+    std::printf("\n");
 }
 
 void BM_SixSheets_SQLiteOdbc(benchmark::State& state) { sixSheets(state, QStringLiteral("result")); }
@@ -145,5 +181,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    printSaveMemory(QStringLiteral("result"), "SQLite ODBC");
+    if (withPg) printSaveMemory(QStringLiteral("result_pg"), "PostgreSQL");
     return 0;
 }
