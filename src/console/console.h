@@ -38,6 +38,9 @@ public:
     void load();
     // Closing: the serial port and the socket are closed; nothing is written.
     void unload();
+    // Before closing: a run in progress, or a finished test not stored whole, is asked about
+    // first. True when the console may close.
+    bool confirmClose();
 
     ConsoleState& state() { return state_; }
     const ConsoleState& state() const { return state_; }

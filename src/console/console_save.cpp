@@ -152,6 +152,12 @@ void Console::forgetSaves() {
     ranWith_.fill(std::nullopt);
 }
 
+bool Console::confirmClose() {
+    if (supervising_) return prompter_.question(QStringLiteral("测试正在进行，确定要退出吗？"), QStringLiteral("信息提示"));
+    if (unsavedTest()) return prompter_.question(QStringLiteral("测试数据尚未保存，确定要退出吗？"), QStringLiteral("信息提示"));
+    return true;
+}
+
 bool Console::unsavedTest() const {
     for (int ch = state_.firstCh; ch <= state_.lastCh; ++ch) {
         if (!testFinished(ch) && curves_.stored[ch] == 0) continue;  // nothing measured on it

@@ -228,3 +228,34 @@ TEST_F(RunControl, AFinishedTestIsStoredWithTheLimitsItWasJudgedBy) {
     console->resetChannels();
     EXPECT_EQ(console->storedTestOf(0).values.value(QStringLiteral("升压时间指标")).toString(), u"5");
 }
+
+TEST_F(RunControl, ClosingAsksDuringARunAndWhileAFinishedTestIsUnsaved) {
+    settings->write(Section::Canshu, u"dbpath", dir.filePath("local"));
+    EXPECT_TRUE(console->confirmClose());  // nothing measured yet: no question
+    EXPECT_TRUE(prompter.shown.empty());
+    varnot::testing::connectInstrument(*console);
+    for (int c = 0; c < 3; ++c) {
+        console->state().field(Field::TvTestNumber, c) = QStringLiteral("Q1");
+        console->state().field(Field::TvOperator, c) = QStringLiteral("Li");
+    }
+    console->selectKind(0, TestKind::Leakage);  // no sheets: the save is local alone
+    for (int c = 0; c < 3; ++c) console->state().field(Field::LeakageTestTime, c) = QStringLiteral("5");
+    prompter.answers = {true};
+    console->toolbarCommand(QStringLiteral("test13"));
+    varnot::testing::runToEnd(*console, *instrument, 2);
+    ASSERT_TRUE(console->supervising());
+    prompter.answers = {false};
+    EXPECT_FALSE(console->confirmClose());
+    EXPECT_EQ(prompter.count(QStringLiteral("测试正在进行，确定要退出吗？")), 1);
+    EXPECT_TRUE(console->supervising());  // No keeps everything
+    prompter.answers = {false};  // the save question at the end
+    varnot::testing::runToEnd(*console, *instrument);
+    ASSERT_FALSE(console->supervising());
+    prompter.answers = {false};
+    EXPECT_FALSE(console->confirmClose());
+    EXPECT_EQ(prompter.count(QStringLiteral("测试数据尚未保存，确定要退出吗？")), 1);
+    console->save2Click();
+    prompter.shown.clear();
+    EXPECT_TRUE(console->confirmClose());
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.messages().join("|").toStdString();
+}
