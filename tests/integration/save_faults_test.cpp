@@ -6,6 +6,7 @@
 #include "support/scripted_prompter.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -201,6 +202,32 @@ TEST_P(SaveFaults, TestsThatDidNotEndStoreNullForWhatTheyNeverReached) {
     EXPECT_EQ(column("TV特性", "U1HM").toString(), u"待定");
     EXPECT_EQ(local.value(QStringLiteral("SELECT \"电压\" FROM \"U1HL\" WHERE vi_order = 28")).toDouble(), 128.2);
     EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"U1HL\"")).toInt(), 40);
+}
+
+TEST_P(SaveFaults, ALocalDatabaseThatCannotBeWrittenLeavesItsRecordsForTheNextSave) {
+    testsOnScreen(QStringLiteral("L1"), true);
+    // The local folder cannot be made: its name is taken by a file.
+    QFile blocker(dir.filePath(QStringLiteral("blocked")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    settings->write(Section::Canshu, u"dbpath", blocker.fileName());
+    prompter.answers = {true};
+    console->save2Click();
+    const QStringList m = prompter.messages();
+    ASSERT_EQ(m.size(), 2) << m.join("|").toStdString();
+    EXPECT_EQ(m[0], u"第1片曲线数据保存完毕!");
+    EXPECT_TRUE(m[1].startsWith(QStringLiteral("无法保存，请检查实验参数设定是否完整并且正确！\n"))) << m[1].toStdString();
+    EXPECT_TRUE(m[1].endsWith(QStringLiteral("\n未保存：第1路、第2路、第3路"))) << m[1].toStdString();
+    // The folder is mended: the sheet stored before is not asked for again, the records follow.
+    settings->write(Section::Canshu, u"dbpath", dir.filePath(QStringLiteral("local")));
+    prompter.shown.clear();
+    prompter.answers = {true, true};
+    console->save2Click();
+    EXPECT_EQ(questions(), (QStringList{"第2片数据是否保存?", "第3片数据是否保存?"}));
+    for (const char* name : {"L1HL", "L1HM", "L1HR"})
+        EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QString::fromLatin1(name))) << name;
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Part_Parameter\"")), u"3");
+    EXPECT_FALSE(console->unsavedTest());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SaveFaults, ::testing::Values(Engine::SQLite, Engine::PostgreSQL));
