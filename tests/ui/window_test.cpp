@@ -1,0 +1,237 @@
+// The console window over a loaded console: what the operator's commands act on, what the boxes
+// and plots show, and the window going away, driven through the window's own widgets.
+#include "acquisition/sampling.h"
+#include "console/console.h"
+#include "console/console_window.h"
+#include "link/link_texts.h"
+#include "settings/field_catalogue.h"
+#include "sim/instrument.h"
+#include "sim/tcp_endpoint.h"
+#include "support/event_wait.h"
+#include "support/in_process_run.h"
+#include "support/scripted_prompter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QStyle>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace varnot;
+using varnot::testing::waitFor;
+
+namespace {
+
+// A scripted prompter that lets the event loop run while a box is "open", as a modal box does.
+class ModalPrompter : public varnot::testing::ScriptedPrompter {
+public:
+    std::function<void()> whileOpen;
+    void message(const QString& text, const QString& title) override {
+        ScriptedPrompter::message(text, title);
+        runOpen();
+    }
+    bool question(const QString& text, const QString& title) override {
+        runOpen();
+        return ScriptedPrompter::question(text, title);
+    }
+
+private:
+    void runOpen() {
+        if (!whileOpen) return;
+        open = true;
+        whileOpen();
+        open = false;
+    }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
+        settings->initialiseMissing();
+        settings->write(Section::Canshu, u"TVcsbh(0)", QStringLiteral("A100"));
+        console = std::make_unique<Console>(*settings, prompter, Timing{0.25}, [] { return QDate(2026, 12, 10); });
+        console->load();
+        window = std::make_unique<ConsoleWindow>(*console);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void TearDown() override { window.reset(); }
+
+    ConsoleState& state() { return console->state(); }
+    QString field(Field f, int ch) const { return console->state().field(f, ch); }
+
+    template <typename T>
+    T* named(const QString& name) {
+        T* w = window->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    QLineEdit* box(Field f, int ch) {
+        return named<QLineEdit>(QString::fromLatin1(fieldSpec(f).legacyId) + QStringLiteral("(%1)").arg(ch));
+    }
+    static int tabOf(Field f) {
+        if (f >= Field::LiveVoltage) return 0;
+        return f >= Field::ElecCurrent ? 4 : 3;
+    }
+    QAction* button(const QString& key) { return named<QAction>(key); }
+    void click(const QString& key) {
+        QToolBar* bar = window->findChild<QToolBar*>();
+        QTest::mouseClick(bar->widgetForAction(button(key)), Qt::LeftButton);
+    }
+    QAction* menuEntry(const QString& text) {
+        for (QAction* a : window->menuBar()->findChildren<QAction*>())
+            if (a->text() == text) return a;
+        ADD_FAILURE() << text.toStdString();
+        return nullptr;
+    }
+    // Types into a field as the operator does: the field takes the focus, its text is selected and
+    // overwritten (an empty text clears it).
+    void typeInto(Field f, int ch, const QString& text) {
+        window->showTab(tabOf(f));
+        QLineEdit* edit = box(f, ch);
+        edit->setFocus();
+        ASSERT_TRUE(waitFor([&] { return edit->hasFocus(); }));
+        edit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, text);
+    }
+
+    QTemporaryDir dir;
+    ModalPrompter prompter;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<Console> console;
+    std::unique_ptr<ConsoleWindow> window;
+};
+
+// Whether a plot carries the colour at a point given in plot units (or a pixel beside it).
+bool drawnAt(const PlotSurface& plot, double x, double y, const QColor& colour) {
+    const QPoint p = plot.pixelAt(x, y);
+    for (int dy = -1; dy <= 1; ++dy)
+        if (plot.image().pixelColor(p.x(), p.y() + dy) == colour) return true;
+    return false;
+}
+
+}  // namespace
+
+// --- Commands act on completed entries -----------------------------------------------------------
+
+TEST_F(WindowTest, EveryCommandFirstCompletesTheFieldBeingTypedIn) {
+    struct Case {
+        const char* what;
+        QString typed;
+        QString completed;
+        std::function<void()> command;
+    };
+    const Case cases[] = {
+        {"toolbar 新建文件", QStringLiteral("0"), QStringLiteral("200"), [this] { click(QStringLiteral("new2")); }},
+        {"menu 新建", QStringLiteral("abc"), QStringLiteral("800"), [this] { menuEntry(QStringLiteral("新建"))->trigger(); }},
+        {"menu zoom", QStringLiteral("1500"), QStringLiteral("200"),
+         [this] { menuEntry(QStringLiteral("1-6通道时间轴坐标放大"))->trigger(); }},
+    };
+    for (const Case& c : cases) {
+        QLineEdit* edit = box(Field::FormationVoltage, 0);
+        typeInto(Field::FormationVoltage, 0, c.typed);
+        ASSERT_EQ(field(Field::FormationVoltage, 0), c.typed) << c.what;
+        c.command();
+        // Replaced, linked to all six channels, and shown in the field that still has the focus.
+        EXPECT_TRUE(edit->hasFocus()) << c.what;
+        EXPECT_EQ(edit->text(), c.completed) << c.what;
+        for (int ch = 0; ch < kChannels; ++ch) EXPECT_EQ(field(Field::FormationVoltage, ch), c.completed) << c.what;
+        EXPECT_EQ(box(Field::FormationVoltage, 4)->text(), c.completed) << c.what;
+    }
+}
+
+TEST_F(WindowTest, AStartChecksTheCompletedTestNumbers) {
+    // An emptied test number is filled from the store when its entry completes: the duplicate check
+    // of the start must already see the filled number, on the edited channel and the linked ones.
+    varnot::testing::connectInstrument(*console);
+    QStringList checked;
+    console->recordExists = [&](int ch) {
+        checked << console->recordNameOf(ch);
+        return false;
+    };
+    typeInto(Field::TvTestNumber, 0, QString());
+    ASSERT_EQ(field(Field::TvTestNumber, 0), u"");
+    prompter.answers = {false};
+    click(QStringLiteral("test13"));
+    EXPECT_EQ(checked, (QStringList{"A100HL", "A100HM", "A100HR"}));
+    EXPECT_EQ(box(Field::TvTestNumber, 0)->text(), u"A100");
+}
+
+TEST_F(WindowTest, ClosingTheWindowCompletesTheFieldBeingTypedIn) {
+    typeInto(Field::DelayTime, 1, QStringLiteral("0"));
+    window->close();
+    // 延迟时间 below its range on channel 2: replaced, and linked within the group.
+    EXPECT_EQ(field(Field::DelayTime, 1), u"180");
+    EXPECT_EQ(field(Field::DelayTime, 0), u"180");
+}
+
+TEST_F(WindowTest, AnEntryCompletedByACommandIsNotCompletedAgainWhenTheFieldIsLeft) {
+    // Completing 化成电压 redraws its axes, which clears the plots and the curves on them: an entry
+    // that a command completed must not clear what was drawn after it when the field is left.
+    typeInto(Field::FormationVoltage, 0, QStringLiteral("300"));
+    click(QStringLiteral("save2"));
+    ASSERT_EQ(field(Field::FormationVoltage, 1), u"300");
+    console->plots().TV[0]->line(1000, 1000, 2000, 1000, Qt::green);
+    box(Field::VrRatio, 0)->setFocus();
+    ASSERT_TRUE(waitFor([&] { return !box(Field::FormationVoltage, 0)->hasFocus(); }));
+    EXPECT_TRUE(drawnAt(*console->plots().TV[0], 1500, 1000, Qt::green));
+}
+
+// --- The window going away -------------------------------------------------------------------------
+
+TEST_F(WindowTest, AWindowBeingDestroyedNeitherFeedsNorFollowsTheModel) {
+    typeInto(Field::FormationVoltage, 0, QStringLiteral("abc"));
+    QSignalSpy changes(console.get(), &Console::changed);
+    window.reset();
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(field(Field::FormationVoltage, 0), u"abc");
+    EXPECT_EQ(field(Field::FormationVoltage, 1), u"200");
+}
+
+// --- Readout boxes ---------------------------------------------------------------------------------
+
+TEST_F(WindowTest, ReadoutAndResultBoxesShowWholeValues) {
+    // Group 1-3 runs the electrolyte test: its readouts carry the wider spark captions.
+    console->selectKind(0, TestKind::Electrolyte);
+    struct Case {
+        Field field;
+        const char* text;
+    };
+    const Case cases[] = {
+        {Field::LiveVoltage, "1001.1"},   {Field::LiveCurrent, "10.011"},    {Field::ReadoutTA, "1001.1"},
+        {Field::ReadoutTB, "1001.1"},     {Field::ReadoutVm, "1001.1"},      {Field::ReadoutVT, "10.011"},
+        {Field::MaxVoltage, "1001.1"},    {Field::MinVoltage, "1001.1"},     {Field::Spark1Voltage, "1001.1"},
+        {Field::Spark3Time, "6000"},      {Field::ElecJudgement, "不合格"},  {Field::LeakageCurrent, "10.011"},
+        {Field::TvValue, "1001.1"},       {Field::TvJudgement, "不合格"},
+    };
+    for (const Case& c : cases)
+        for (int ch = 0; ch < kChannels; ++ch) state().field(c.field, ch) = QString::fromUtf8(c.text);
+    window->refresh();
+    for (const Case& c : cases) {
+        window->showTab(tabOf(c.field));
+        for (int ch : {0, 2, 5}) {
+            QLineEdit* edit = box(c.field, ch);
+            const std::string what = std::string(fieldSpec(c.field).legacyId) + " ch " + std::to_string(ch);
+            ASSERT_EQ(edit->text(), QString::fromUtf8(c.text)) << what;
+            // The text fits inside the frame and the edit's own 2-pixel margins on either side,
+            // so nothing of the value is scrolled out of view.
+            const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+            const int inner = edit->contentsRect().width() - 2 * frame - 2 * 2;
+            EXPECT_LT(QFontMetrics(edit->font()).horizontalAdvance(edit->text()), inner) << what;
+        }
+    }
+}
