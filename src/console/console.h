@@ -131,6 +131,7 @@ private:
     void redrawAxesFor(const std::vector<int>& channels);
     void applyKindFields();
     void run();
+    void refuseStart();
     void scheduleRound();
     void visitStep();
     void endOfRun();
@@ -160,6 +161,8 @@ private:
     // after every tick and after every stop.
     QTimer stepTimer_;
     bool supervising_ = false;
+    // The start buttons as they were before a start, shown again when the start is refused.
+    std::array<Control, 3> startButtonsBefore_{};
     int visit_ = 0;
     int pendingVisits_ = 0;
     std::array<QString, kChannels> channelReadout_{};

@@ -142,7 +142,9 @@ void PollCycle::handleResponse(const QByteArray& bytes) {
         const auto hi = toSingle(state_.tempHigh);
         const bool inside = t && lo && hi && !(*t < *lo) && !(*t > *hi);
         state_.tempOk = inside;
-        for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
+        // The window gates the start buttons only while no start or run owns them.
+        if (!state_.startPending && !state_.testRun)
+            for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
     }
     if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();
     lastGoodTimeouts_ = failCount_;

@@ -202,6 +202,96 @@ TEST_F(WindowTest, AWindowBeingDestroyedNeitherFeedsNorFollowsTheModel) {
     EXPECT_EQ(field(Field::FormationVoltage, 1), u"200");
 }
 
+// --- Start buttons around a start ------------------------------------------------------------------
+
+class StartButtons : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        sim::Config config;
+        config.link.steadyTemperature = true;
+        instrument = std::make_unique<sim::Instrument>(config);
+        endpoint = std::make_unique<sim::TcpEndpoint>(*instrument);
+        ASSERT_TRUE(endpoint->listen(0));
+        state().ipAddress = QStringLiteral("127.0.0.1");
+        state().tcpPort = QString::number(endpoint->port());
+        menuEntry(QStringLiteral("以太网连接"))->trigger();
+        ASSERT_TRUE(waitFor([&] { return console->connection().ethernetConfirmed(); }));
+        ASSERT_TRUE(waitFor([&] { return state().tempOk && button(QStringLiteral("test16"))->isEnabled(); }));
+        for (int c = 0; c < kChannels; ++c) state().field(Field::DelayTime, c) = QStringLiteral("600");
+    }
+    void TearDown() override {
+        window.reset();
+        console->connection().closeAll();
+    }
+    // Lets two more answers of the instrument arrive.
+    void twoPolls() {
+        const int seen = instrument->pollsAnswered();
+        ASSERT_TRUE(waitFor([&] { return instrument->pollsAnswered() >= seen + 2; }));
+        QCoreApplication::processEvents();
+    }
+    struct Shown {
+        QString caption13;
+        bool enabled13, enabled46, enabled16;
+    };
+    Shown shown() {
+        return {button(QStringLiteral("test13"))->text(), button(QStringLiteral("test13"))->isEnabled(),
+                button(QStringLiteral("test46"))->isEnabled(), button(QStringLiteral("test16"))->isEnabled()};
+    }
+
+    std::unique_ptr<sim::Instrument> instrument;
+    std::unique_ptr<sim::TcpEndpoint> endpoint;
+};
+
+TEST_F(StartButtons, ARefusedStartShowsTheStartCaptionAgain) {
+    struct Case {
+        const char* what;
+        bool duplicate;
+    };
+    for (const Case& c : {Case{"No at the confirmation", false}, Case{"duplicate test number", true}}) {
+        console->recordExists = [&](int) { return c.duplicate; };
+        std::optional<Shown> whileAsked;
+        prompter.whileOpen = [&] {
+            twoPolls();
+            whileAsked = shown();
+        };
+        prompter.answers = {false};
+        click(QStringLiteral("test13"));
+        prompter.whileOpen = nullptr;
+        ASSERT_TRUE(whileAsked) << c.what;
+        // While the box is open the polls go on, but the other starts stay off.
+        EXPECT_EQ(whileAsked->caption13, u"1-3测试停止") << c.what;
+        EXPECT_FALSE(whileAsked->enabled46) << c.what;
+        EXPECT_FALSE(whileAsked->enabled16) << c.what;
+        const Shown after = shown();
+        EXPECT_EQ(after.caption13, u"1-3测试开始") << c.what;
+        EXPECT_TRUE(after.enabled13 && after.enabled46 && after.enabled16) << c.what;
+        EXPECT_FALSE(console->supervising()) << c.what;
+        EXPECT_TRUE(state().chStopped[0]) << c.what;
+    }
+}
+
+TEST_F(StartButtons, DuringARunNoStartButtonLooksEnabled) {
+    console->recordExists = [](int) { return false; };
+    prompter.whileOpen = [&] { twoPolls(); };
+    prompter.answers = {true, false};
+    click(QStringLiteral("test46"));
+    prompter.whileOpen = nullptr;
+    ASSERT_TRUE(console->supervising());
+    twoPolls();
+    Shown during = shown();
+    EXPECT_FALSE(during.enabled13);
+    EXPECT_FALSE(during.enabled16);
+    EXPECT_TRUE(button(QStringLiteral("test46"))->isEnabled());
+    EXPECT_EQ(button(QStringLiteral("test46"))->text(), u"1-2测试停止");
+    click(QStringLiteral("stop16"));
+    ASSERT_TRUE(waitFor([&] { return !console->supervising(); }));
+    twoPolls();
+    const Shown after = shown();
+    EXPECT_TRUE(after.enabled13 && after.enabled46 && after.enabled16);
+    EXPECT_EQ(after.caption13, u"1-3测试开始");
+}
+
 // --- Readout boxes ---------------------------------------------------------------------------------
 
 TEST_F(WindowTest, ReadoutAndResultBoxesShowWholeValues) {
