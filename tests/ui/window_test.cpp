@@ -325,3 +325,85 @@ TEST_F(WindowTest, ReadoutAndResultBoxesShowWholeValues) {
         }
     }
 }
+// --- Curves on the plots ---------------------------------------------------------------------------
+
+class PlotCurves : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        sim::Config config;
+        config.link.steadyTemperature = true;
+        instrument = std::make_unique<sim::Instrument>(config);
+        varnot::testing::connectInstrument(*console);
+        console->recordExists = [](int) { return false; };
+        for (int c = 0; c < kChannels; ++c) {
+            state().field(Field::FormationVoltage, c) = QStringLiteral("500");
+            state().field(Field::DelayTime, c) = QStringLiteral("600");
+        }
+    }
+    void startAndRun(int samples) {
+        prompter.answers = {true, false};
+        click(QStringLiteral("test13"));
+        ASSERT_TRUE(console->supervising());
+        varnot::testing::runToEnd(*console, *instrument, samples);
+    }
+    // Whether sample k of the channel is drawn where the plots' axes put its voltage: the channel
+    // plot by the channel's own reference, the combined plots by the references given.
+    void expectDrawn(int ch, int k, double groupRef, double allRef, const std::string& when) {
+        const Plots& p = console->plots();
+        const double V = console->curves().V[ch][k];
+        const std::string what = when + " ch " + std::to_string(ch + 1) + " sample " + std::to_string(k);
+        ASSERT_GT(V, 0) << what;
+        EXPECT_TRUE(drawnAt(*p.TV[ch], xChannel(k, p.hxfd[ch]), yChannelVoltage(V, 500), Qt::red)) << what;
+        EXPECT_TRUE(drawnAt(*p.TV16[groupOf(ch)], xGroup(ch, k, p.hxfd16), yGroupVoltage(V, groupRef), groupColour(ch)))
+            << what;
+        EXPECT_TRUE(drawnAt(*p.TV16[2], xAll(ch, k, p.hxfd16), yAllVoltage(V, allRef), allColour(ch))) << what;
+    }
+    void zoomIn() {
+        menuEntry(QStringLiteral("1-6通道时间轴坐标放大"))->trigger();
+        menuEntry(QStringLiteral("组合通道时间轴坐标放大"))->trigger();
+    }
+
+    std::unique_ptr<sim::Instrument> instrument;
+};
+
+TEST_F(PlotCurves, ZoomingRedrawsTheCurvesDrawnSoFarDuringAndAfterARun) {
+    startAndRun(40);
+    zoomIn();
+    for (int ch = 0; ch < 3; ++ch)
+        for (int k : {5, 20, 39}) expectDrawn(ch, k, 500, 500, "zoomed during the run");
+    click(QStringLiteral("stop16"));
+    ASSERT_TRUE(waitFor([&] { return !console->supervising(); }));
+    const float hxfd = console->plots().hxfd[0];
+    zoomIn();
+    ASSERT_EQ(console->plots().hxfd[0], 2 * hxfd);
+    for (int ch = 0; ch < 3; ++ch)
+        for (int k : {5, 20, 39}) expectDrawn(ch, k, 500, 500, "zoomed after the run");
+}
+
+TEST_F(PlotCurves, CombinedPlotsDrawEveryCurveOnTheirOwnAxis) {
+    // Group 1-3 on TV, channel 2 not linked and formed at 300 V: the 1-3 plot is labelled with
+    // channel 1's 500 V. Group 4-6 on the electrolyte test at 600 V: the 1-6 plot is labelled
+    // with the larger reference, 600 V.
+    console->selectLinkage(0, false);
+    console->selectKind(1, TestKind::Electrolyte);
+    state().field(Field::FormationVoltage, 1) = QStringLiteral("300");
+    state().field(Field::ElecSetVoltage, 3) = QStringLiteral("600");
+    startAndRun(30);
+    const auto expectOnAxes = [&](const char* when) {
+        const Plots& p = console->plots();
+        for (int k : {10, 29}) {
+            const double V2 = console->curves().V[1][k];
+            EXPECT_TRUE(drawnAt(*p.TV16[0], xGroup(1, k, p.hxfd16), yGroupVoltage(V2, 500), groupColour(1)))
+                << when << " sample " << k;
+            for (int ch : {0, 1}) {
+                const double V = console->curves().V[ch][k];
+                EXPECT_TRUE(drawnAt(*p.TV16[2], xAll(ch, k, p.hxfd16), yAllVoltage(V, 600), allColour(ch)))
+                    << when << " ch " << ch + 1 << " sample " << k;
+            }
+        }
+    };
+    expectOnAxes("drawn live");
+    menuEntry(QStringLiteral("组合通道时间轴坐标放大"))->trigger();
+    expectOnAxes("redrawn at the new scale");
+}
