@@ -437,8 +437,10 @@ ConsoleWindow::~ConsoleWindow() {
     // Going away, the window neither shows the model nor feeds it: a field losing the focus while
     // the widgets are torn down must not reach the model, nor the model's changes this window.
     disconnect(&console_, nullptr, this, nullptr);
-    disconnect(tabs_, nullptr, &console_, nullptr);
-    for (const FieldEdit& e : edits_) disconnect(e.widget, nullptr, this, nullptr);
+    for (QObject* child : findChildren<QObject*>()) {
+        disconnect(child, nullptr, this, nullptr);
+        disconnect(child, nullptr, &console_, nullptr);
+    }
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* e) {

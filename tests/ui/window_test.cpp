@@ -63,6 +63,8 @@ protected:
         console->load();
         window = std::make_unique<ConsoleWindow>(*console);
         window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
         QApplication::setActiveWindow(window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
