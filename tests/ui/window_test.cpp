@@ -17,14 +17,15 @@
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QStyle>
+#include <QTest>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace varnot;
 using varnot::testing::waitFor;
