@@ -60,7 +60,9 @@ protected:
         settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
         settings->initialiseMissing();
         settings->write(Section::Canshu, u"TVcsbh(0)", QStringLiteral("A100"));
-        console = std::make_unique<Console>(*settings, prompter, Timing{0.25}, [] { return QDate(2026, 12, 10); });
+        // Polls twice as often as the instrument's own interval, with time-outs that a busy machine
+        // still meets.
+        console = std::make_unique<Console>(*settings, prompter, Timing{0.5}, [] { return QDate(2026, 12, 10); });
         console->load();
         window = std::make_unique<ConsoleWindow>(*console);
         window->show();
