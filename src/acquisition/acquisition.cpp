@@ -35,11 +35,11 @@ void showSample(Live& live, int ch, int k, const Reading& r) {
 void updateCoordinates(Live& live, int ch, int k) {
     Curves& c = live.curves;
     const double V = c.V[ch][k];
-    const double refV = referenceVoltage(live.s, ch);
-    const double refV4 = referenceVoltage(live.s, 3, live.s.kind[ch]);
-    c.yTV[ch] = static_cast<float>(yChannelVoltage(V, refV));
-    c.yGrp[ch] = static_cast<float>(yGroupVoltage(V, refV));
-    c.yAll[ch] = static_cast<float>(yAllVoltage(V, refV4));
+    // The channel plot is scaled by the channel's own reference; a combined plot by the reference
+    // its axis is labelled with, so every curve on it reads right against the labels.
+    c.yTV[ch] = static_cast<float>(yChannelVoltage(V, referenceVoltage(live.s, ch)));
+    c.yGrp[ch] = static_cast<float>(yGroupVoltage(V, axisReference(live.s, groupOf(ch))));
+    c.yAll[ch] = static_cast<float>(yAllVoltage(V, axisReference(live.s, 2)));
     const std::optional<double> yI = yChannelCurrent(shownValue(live.s.field(Field::LiveCurrent, ch)));
     c.yI[ch] = yI ? static_cast<float>(*yI) : c.yIold[ch];
 }
@@ -53,6 +53,7 @@ void drawSegments(Live& live, int ch, int k) {
     PlotSurface& own = *plots.TV[ch];
     PlotSurface& group = groupPlot(plots, ch);
     PlotSurface& all = *plots.TV16[2];
+    plots.drawnTo[ch] = k;
     if (k > 1) {
         const double x0 = xChannel(k - 1, hx), xg0 = xGroup(ch, k - 1, hx16), xa0 = xAll(ch, k - 1, hx16);
         own.line(x0, c.yTVold[ch], x, c.yTV[ch], kRed);

@@ -81,13 +81,15 @@ Rescale autoswpic(Live& live, int ch) {
     return Rescale::None;
 }
 
-void redrawChannelCurve(Live& live, int ch) {
+void redrawChannelCurve(Live& live, int ch) { redrawChannelCurve(live, ch, std::min(live.s.n - 1, kLastSample)); }
+
+void redrawChannelCurve(Live& live, int ch, int last) {
     const ConsoleState& s = live.s;
     const Curves& c = live.curves;
     PlotSurface& own = *live.plots.TV[ch];
     const float hx = live.plots.hxfd[ch];
     const double refV = referenceVoltage(s, ch);
-    const int last = std::min(s.n - 1, kLastSample);
+    last = std::min(last, kLastSample);
     if (last < 1) return;
     const double dx = 12.5 / hx;
     own.pixelPath(samplePath({400, 3600}, c.V[ch], last, 400, dx, [refV](float V) { return yChannelVoltage(V, refV); }),
@@ -113,20 +115,30 @@ void redrawChannelCurve(Live& live, int ch) {
 
 void redrawGroupCurves(Live& live) {
     const ConsoleState& s = live.s;
+    const int last = std::min(s.n - 1, kLastSample);
+    if (last < 1) return;
+    // Samples after a channel's end are not drawn again.
+    PerChannel<int> ends{};
+    for (int ch = s.firstCh; ch <= s.lastCh; ++ch) ends[ch] = std::min(last, std::max(1, live.view.tEnd[ch]));
+    redrawCombinedCurves(live, ends);
+}
+
+void redrawCombinedCurves(Live& live, const PerChannel<int>& last) {
+    const ConsoleState& s = live.s;
     const Curves& c = live.curves;
     Plots& plots = live.plots;
     const float hx = plots.hxfd16;
-    const int last = std::min(s.n - 1, kLastSample);
-    if (last < 1) return;
-    for (int ch = s.firstCh; ch <= s.lastCh; ++ch) {
-        // The redraw scales the all-channel curve by the channel's own reference.
-        const double refV = referenceVoltage(s, ch);
-        const int end = std::min(last, std::max(1, live.view.tEnd[ch]));
+    // Every curve is scaled by the reference its plot's axis is labelled with.
+    const double allRef = axisReference(s, 2);
+    const auto yAll = [allRef](float V) { return yAllVoltage(V, allRef); };
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const int end = std::min(last[ch], kLastSample);
+        if (end < 1) continue;
+        const double groupRef = axisReference(s, groupOf(ch));
         PlotSurface& gp = *plots.TV16[groupOf(ch)];
         const double dx = 50.0 / hx;
         const double gx0 = 400.0 * (ch % 3 + 1), ax0 = 400.0 * (ch + 1);
-        const auto yGroup = [refV](float V) { return yGroupVoltage(V, refV); };
-        const auto yAll = [refV](float V) { return yAllVoltage(V, refV); };
+        const auto yGroup = [groupRef](float V) { return yGroupVoltage(V, groupRef); };
         gp.pixelPath(samplePath({gx0, 4000}, c.V[ch], end, gx0, dx, yGroup), groupColour(ch), 1);
         // The first segment of channels 4-6 takes their all-channel colour.
         if (ch >= 3) gp.line(gx0, 4000, xGroup(ch, 1, hx), yGroup(c.V[ch][1]), allColour(ch));

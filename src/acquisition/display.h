@@ -26,6 +26,11 @@ Rescale autoswpic(Live& live, int ch);
 // drawn instead of every point.
 void redrawChannelCurve(Live& live, int ch);
 void redrawGroupCurves(Live& live);
+// The same redraws for a given extent: samples 1..last of the channel, and on the combined plots
+// samples 1..last[ch] of every channel with last[ch] >= 1 (a zoom redraws what was drawn so far,
+// during a run or after it).
+void redrawChannelCurve(Live& live, int ch, int last);
+void redrawCombinedCurves(Live& live, const PerChannel<int>& last);
 
 // The next zoom factor of a rescale: doubled, or 32 when below the minimum or at 32 and more.
 float nextZoom(float factor, float minimum);

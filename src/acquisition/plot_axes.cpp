@@ -23,6 +23,13 @@ Plots::Plots() {
     TV16[2] = std::make_unique<PlotSurface>(13200, 8800);
 }
 
+double axisReference(const ConsoleState& s, int p) {
+    if (p < 2) return referenceVoltage(s, 3 * p, s.kind[p + 2]);
+    const double r4 = referenceVoltage(s, 3, s.kind[4]);
+    const double r1 = referenceVoltage(s, 0, s.kind[2]);
+    return r1 > r4 ? r1 : r4;
+}
+
 void zb(Plots& plots, const ConsoleState& s, int ch) {
     PlotSurface& p = *plots.TV[ch];
     p.clear();
@@ -60,14 +67,7 @@ void zb16(Plots& plots, const ConsoleState& s, int pIndex) {
     p.line(400, H, 13200, H, kRed, 2);
     p.text(12800, H - 150, QStringLiteral("秒"), kRed);
 
-    double R;
-    if (pIndex < 2) {
-        R = referenceVoltage(s, 3 * pIndex, s.kind[pIndex + 2]);
-    } else {
-        const double r4 = referenceVoltage(s, 3, s.kind[4]);
-        const double r1 = referenceVoltage(s, 0, s.kind[2]);
-        R = r1 > r4 ? r1 : r4;  // channel 4's on equal values
-    }
+    const double R = axisReference(s, pIndex);
     for (int j = 1; 400 * j <= H; ++j) {
         const int y = H - 400 * j;
         const double volts = pIndex < 2 ? R * j * 3 / 20 : R * j * 3 / 40;

@@ -31,7 +31,15 @@ struct Plots {
     // on the all-channel plot (top-left corners, plot units).
     PerChannel<QPointF> groupLabel{};
     PerChannel<QPointF> allLabel{};
+    // The last sample of each channel's curve drawn on the plots (0: none since its reset), so a
+    // redraw at a new scale knows what to draw again.
+    PerChannel<int> drawnTo{};
 };
+
+// The reference voltage combined plot p is labelled with, and every curve on it is scaled by:
+// on group plot p the reference of its first channel under the group's kind, on the all-channel
+// plot the larger of channel 1's and channel 4's (channel 4's on equal values).
+double axisReference(const ConsoleState& s, int p);
 
 void zb(Plots& plots, const ConsoleState& s, int ch);
 void zb16(Plots& plots, const ConsoleState& s, int p);

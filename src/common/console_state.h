@@ -25,6 +25,9 @@ struct ConsoleState {
     int n = 0;  // sample index: 0 idle, 1 at the start of a run, +1 per stored sample
     bool testRun = false;
     bool tempOk = false;
+    // A start is between its checks and the run (its confirmation may be open): the start buttons
+    // are the run control's until the run starts or the start is refused.
+    bool startPending = false;
     int firstCh = 0, lastCh = 2;
     PerChannel<bool> chStopped{true, true, true, true, true, true};
     PerChannel<bool> chEnded{true, true, true, true, true, true};

@@ -294,6 +294,7 @@ void Console::resetChannels() {
     for (int c = 0; c <= state_.lastCh; ++c) {
         plots_.groupLabel[c] = QPointF(0, 0);
         plots_.allLabel[c] = QPointF(0, 0);
+        plots_.drawnTo[c] = 0;
     }
     for (int c = 0; c <= state_.lastCh; ++c) plots_.hxfd[c] = kHxfdMin;
     plots_.hxfd16 = kHxfd16Min;
@@ -348,6 +349,9 @@ void Console::zoomChannels(bool in) {
         h = in ? zoomIn(h, kHxfdMin, kHxfdMax) : zoomOut(h, kHxfdMin, kHxfdMax);
         settings_.write(Section::Canshu, indexedKey("hxfd", ch), shortestText(h));
         zb(plots_, state_, ch);
+        // The curve drawn so far comes back at the new scale.
+        Live l = live();
+        redrawChannelCurve(l, ch, plots_.drawnTo[ch]);
     }
     emit changed();
 }
@@ -357,6 +361,8 @@ void Console::zoomCombined(bool in) {
     h = in ? zoomIn(h, kHxfd16Min, kHxfd16Max) : zoomOut(h, kHxfd16Min, kHxfd16Max);
     settings_.write(Section::Canshu, u"hxfd16", shortestText(h));
     for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
+    Live l = live();
+    redrawCombinedCurves(l, plots_.drawnTo);
     emit changed();
 }
 

@@ -160,6 +160,7 @@ private:
     bool runsChannel(int c) const;
     void completePendingEntries();
     void run();
+    void refuseStart();
     void scheduleRound();
     void visitStep();
     void visitOnce();
@@ -204,6 +205,8 @@ private:
     // after every tick and after every stop.
     QTimer stepTimer_;
     bool supervising_ = false;
+    // The start buttons as they were before a start, shown again when the start is refused.
+    std::array<Control, 3> startButtonsBefore_{};
     int visit_ = 0;
     int pendingVisits_ = 0;
     std::array<QString, kChannels> channelReadout_{};

@@ -72,6 +72,9 @@ void Console::startGroup(const QString& key) {
     // A run locks its set-points: an entry still being typed is completed (checked, replaced,
     // linked) first, so no run starts on a half-typed value.
     completePendingEntries();
+    for (std::size_t i = 0; i < std::size(kGroupButtons); ++i)
+        startButtonsBefore_[i] = state_.button(QString::fromLatin1(kGroupButtons[i].key));
+    state_.startPending = true;
     state_.firstCh = 0;
     state_.lastCh = b->lastCh;
     resetChannels();
@@ -120,7 +123,7 @@ void Console::run() {
             prompter_.message(QStringLiteral("同名记录") + QString::fromUtf8(kindWord(kind)) + QStringLiteral("编号：") +
                                   number + QStringLiteral(" 已经存在，请使用其他的编号！"),
                               QString::fromUtf8(kApplicationName));
-            emit changed();
+            refuseStart();
             return;
         }
         state_.statusPanels[c] = QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路开始") +
@@ -130,14 +133,28 @@ void Console::run() {
     if (!prompter_.question(QStringLiteral("您确定要开始运行吗？"), QStringLiteral("信息提示"))) {
         for (int c = state_.firstCh; c <= state_.lastCh; ++c)
             state_.statusPanels[c] = QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路测试关闭");
-        emit changed();
+        refuseStart();
         return;
     }
+    state_.startPending = false;
     state_.n = 1;
     state_.testRun = true;
     supervising_ = true;
     visit_ = 0;
     scheduleRound();
+    emit changed();
+}
+
+void Console::refuseStart() {
+    // A refused start leaves no half-started run behind: the start buttons show what they showed
+    // before it and no channel of the group waits for a run.
+    for (std::size_t i = 0; i < std::size(kGroupButtons); ++i)
+        state_.button(QString::fromLatin1(kGroupButtons[i].key)) = startButtonsBefore_[i];
+    for (int c = 0; c < kChannels; ++c) {
+        state_.chStopped[c] = true;
+        state_.chEnded[c] = true;
+    }
+    state_.startPending = false;
     emit changed();
 }
 
@@ -229,6 +246,8 @@ void Console::stopGroup(const QString& key) {
     for (int c = 0; c < 3; ++c) state_.chStopped[c] = true;
     state_.n = 0;
     state_.button(key).caption = QString::fromUtf8(b->ownStopCaption);
+    // Until the run has ended (and its end enables the starts) no start button looks usable.
+    if (supervising_) state_.button(key).enabled = false;
     scheduleRound();
     emit changed();
 }
@@ -236,7 +255,7 @@ void Console::stopGroup(const QString& key) {
 void Console::stopAll() {
     for (const GroupButton& b : kGroupButtons) {
         Control& button = state_.button(QString::fromLatin1(b.key));
-        button.enabled = true;
+        button.enabled = !supervising_;  // a supervised run's end enables them
         button.caption = QString::fromUtf8(b.startCaption);
     }
     for (int c = 0; c <= 3; ++c) state_.chStopped[c] = true;

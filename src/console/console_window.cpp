@@ -5,6 +5,7 @@
 #include "settings/field_catalogue.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -19,9 +20,13 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace varnot {
 namespace {
@@ -54,6 +59,40 @@ public:
         return true;
     }
 };
+
+// The readouts beside each channel plot: V, I, TA, TB, Vm, VT.
+const Field kReadouts[] = {Field::LiveVoltage, Field::LiveCurrent, Field::ReadoutTA,
+                           Field::ReadoutTB,   Field::ReadoutVm,   Field::ReadoutVT};
+
+// The widest texts a readout or result box has to hold whole: voltages "###0.0" below 10000 V,
+// currents "#0.000" below 100 mA, sample times up to 6000 s, and the judgements; "0" stands for
+// any digit.
+const char* const kWidestValues[] = {"0000.0", "00.000", "不合格"};
+
+// The width of a line edit that shows each of those texts without scrolling: the text, the
+// cursor, the edit's own margins and the style's frame.
+int widthForWidest(const QLineEdit* edit) {
+    const QFontMetrics fm(edit->font());
+    int text = 0;
+    for (const char* pattern : kWidestValues)
+        for (char d = '0'; d <= '9'; ++d) {
+            QString t = QString::fromUtf8(pattern);
+            t.replace(QLatin1Char('0'), QLatin1Char(d));
+            text = std::max(text, fm.horizontalAdvance(t));
+        }
+    const QMargins tm = edit->textMargins(), cm = edit->contentsMargins();
+    const int inner = text + 1 + 2 * 2 + tm.left() + tm.right() + cm.left() + cm.right();
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    opt.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit) : 0;
+    opt.state |= QStyle::State_Sunken;
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(inner, fm.height()), edit).width() + 2;
+}
+
+// A field's editor is named by its legacy control id and channel index: "Text1(0)".
+QString objectNameOf(Field f, int ch) {
+    return QString::fromLatin1(fieldSpec(f).legacyId) + QLatin1Char('(') + QString::number(ch) + QLatin1Char(')');
+}
 
 }  // namespace
 
@@ -89,28 +128,58 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
 
 void ConsoleWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    newMenu_ = file->addAction(QStringLiteral("新建"), &console_, &Console::resetChannels);
-    file->addAction(QStringLiteral("保存(&S)"), &console_, &Console::save2Click);
-    file->addAction(QStringLiteral("另存为"), &console_, &Console::exportPlots);
+    newMenu_ = addCommand(file, QStringLiteral("新建"), [this] { console_.resetChannels(); });
+    addCommand(file, QStringLiteral("保存(&S)"), [this] { console_.save2Click(); });
+    addCommand(file, QStringLiteral("另存为"), [this] { console_.exportPlots(); });
+    // Closing completes the entry itself (closeEvent).
     file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
 
     commMenu_ = menuBar()->addMenu(QStringLiteral("通讯设置(&C)"));
     QMenu* open = commMenu_->addMenu(QStringLiteral("打开串口"));
     for (int p = 1; p <= 5; ++p)
-        open->addAction(QStringLiteral("COM%1").arg(p), this, [this, p] { console_.connection().serialConnect(p); });
-    commMenu_->addAction(QStringLiteral("关闭串口"), this, [this] { console_.connection().serialClose(); });
-    ethernetMenu_ = commMenu_->addAction(QStringLiteral("以太网连接"), this,
-                                         [this] { console_.connection().ethernetToggle(); });
+        addCommand(open, QStringLiteral("COM%1").arg(p), [this, p] { console_.connection().serialConnect(p); });
+    addCommand(commMenu_, QStringLiteral("关闭串口"), [this] { console_.connection().serialClose(); });
+    ethernetMenu_ = addCommand(commMenu_, QStringLiteral("以太网连接"), [this] { console_.connection().ethernetToggle(); });
 
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
-    operate->addAction(QStringLiteral("显示电流图像"), this, [this] { console_.setCurrentVisible(true); });
-    operate->addAction(QStringLiteral("隐藏电流图像"), this, [this] { console_.setCurrentVisible(false); });
+    addCommand(operate, QStringLiteral("显示电流图像"), [this] { console_.setCurrentVisible(true); });
+    addCommand(operate, QStringLiteral("隐藏电流图像"), [this] { console_.setCurrentVisible(false); });
 
     QMenu* plots = menuBar()->addMenu(QStringLiteral("图形设置(&I)"));
-    plots->addAction(QStringLiteral("1-6通道时间轴坐标放大"), this, [this] { console_.zoomChannels(true); });
-    plots->addAction(QStringLiteral("1-6通道时间轴坐标缩小"), this, [this] { console_.zoomChannels(false); });
-    plots->addAction(QStringLiteral("组合通道时间轴坐标放大"), this, [this] { console_.zoomCombined(true); });
-    plots->addAction(QStringLiteral("组合通道时间轴坐标放小"), this, [this] { console_.zoomCombined(false); });
+    addCommand(plots, QStringLiteral("1-6通道时间轴坐标放大"), [this] { console_.zoomChannels(true); });
+    addCommand(plots, QStringLiteral("1-6通道时间轴坐标缩小"), [this] { console_.zoomChannels(false); });
+    addCommand(plots, QStringLiteral("组合通道时间轴坐标放大"), [this] { console_.zoomCombined(true); });
+    addCommand(plots, QStringLiteral("组合通道时间轴坐标放小"), [this] { console_.zoomCombined(false); });
+}
+
+QAction* ConsoleWindow::addCommand(QMenu* menu, const QString& text, std::function<void()> action) {
+    return menu->addAction(text, this, [this, action = std::move(action)] { command(action); });
+}
+
+void ConsoleWindow::command(const std::function<void()>& action) {
+    completeFocusedEntry();
+    action();
+}
+
+void ConsoleWindow::completeFocusedEntry() {
+    // A toolbar button or a menu entry does not take the focus from the field being typed in, so
+    // the field never reports the end of its entry by itself: the entry is completed here, before
+    // the command reads the fields.
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) return;
+    for (const FieldEdit& e : edits_) {
+        if (e.widget != focus) continue;
+        if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) completeEntry(edit, e.field, e.ch);
+        return;
+    }
+}
+
+void ConsoleWindow::completeEntry(QLineEdit* edit, Field f, int ch) {
+    // Once per entry: a field left without typing is not completed again (a completed 化成电压
+    // would redraw its axes and erase the curves on them).
+    if (!edit->isModified()) return;
+    edit->setModified(false);
+    console_.completeEntry(f, ch);
 }
 
 void ConsoleWindow::buildToolbar() {
@@ -119,7 +188,8 @@ void ConsoleWindow::buildToolbar() {
     for (const char* key : {"new2", "save2", "query2", "test13", "test46", "test16", "stop16", "RJ45_connect"}) {
         const QString k = QString::fromLatin1(key);
         QAction* a = toolbar_->addAction(console_.state().toolbar[k].caption);
-        connect(a, &QAction::triggered, this, [this, k] { console_.toolbarCommand(k); });
+        a->setObjectName(k);
+        connect(a, &QAction::triggered, this, [this, k] { command([this, k] { console_.toolbarCommand(k); }); });
         buttons_[k] = a;
     }
 }
@@ -143,16 +213,20 @@ QWidget* ConsoleWindow::buildPlotTab(int tab) {
             col->addWidget(v, 1);
             channelReadout_[ch] = new QLabel;
             col->addWidget(channelReadout_[ch]);
-            auto* row = new QHBoxLayout;
+            // Two rows of three readouts, each box as wide as the widest value it can show.
+            auto* rows = new QGridLayout;
             for (int r = 0; r < 6; ++r) {
                 readoutCaption_[ch][r] = new QLabel;
-                readoutValue_[ch][r] = new QLineEdit;
-                readoutValue_[ch][r]->setReadOnly(true);
-                readoutValue_[ch][r]->setMaximumWidth(60);
-                row->addWidget(readoutCaption_[ch][r]);
-                row->addWidget(readoutValue_[ch][r]);
+                auto* box = new QLineEdit;
+                box->setReadOnly(true);
+                box->setObjectName(objectNameOf(kReadouts[r], ch));
+                box->setFixedWidth(widthForWidest(box));
+                readoutValue_[ch][r] = box;
+                rows->addWidget(readoutCaption_[ch][r], r / 3, 2 * (r % 3));
+                rows->addWidget(box, r / 3, 2 * (r % 3) + 1);
             }
-            col->addLayout(row);
+            rows->setColumnStretch(6, 1);
+            col->addLayout(rows);
             grid->addWidget(cell, ch / 3, ch % 3);
         }
     } else {
@@ -240,15 +314,13 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
                 form->addWidget(new QLabel(QStringLiteral("位置：")), row, 0);
             } else {
                 auto* edit = new QLineEdit;
-                connect(edit, &QLineEdit::textEdited, this, [this, f, ch](const QString& t) {
+                if (fieldSpec(f).entry == FieldEntry::Result) edit->setMinimumWidth(widthForWidest(edit));
+                connect(edit, &QLineEdit::textEdited, this, [this, edit, f, ch](const QString& t) {
                     console_.setFieldText(f, ch, t);
-                    if (f == Field::VrRatio) console_.completeEntry(f, ch);  // checked on every change
+                    if (f == Field::VrRatio) completeEntry(edit, f, ch);  // checked on every change
                 });
-                connect(edit, &QLineEdit::editingFinished, this, [this, f, ch, edit] {
-                    console_.completeEntry(f, ch);
-                    // What the entry kept (a replacement, a refused entry's earlier text) shows at once.
-                    if (edit->text() != console_.state().field(f, ch)) edit->setText(console_.state().field(f, ch));
-                });
+                connect(edit, &QLineEdit::editingFinished, this, [this, edit, f, ch] { completeEntry(edit, f, ch); });
+                edit->setObjectName(objectNameOf(f, ch));
                 editor = edit;
                 form->addWidget(new QLabel(fieldCaption(f, ch)), row, 0);
             }
@@ -350,7 +422,8 @@ void ConsoleWindow::refresh() {
         e.widget->setEnabled(console_.view().fieldEnabled[static_cast<int>(e.field)][e.ch] &&
                              !console_.entryLocked(e.field, e.ch));
         if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
-            if (!edit->hasFocus() && edit->text() != text) edit->setText(text);
+            // The field being typed in shows what the model made of the entry too.
+            if (edit->text() != text) edit->setText(text);
         } else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
             if (combo->currentText() != text) combo->setCurrentText(text);
         }
@@ -364,14 +437,12 @@ void ConsoleWindow::refresh() {
         for (int i = 0; i < 3; ++i) switchBoxes_[g][i]->setEnabled(!console_.switchLocked(order[i], g));
     }
     const ChannelView& view = console_.view();
-    const Field readouts[] = {Field::LiveVoltage, Field::LiveCurrent, Field::ReadoutTA,
-                              Field::ReadoutTB,   Field::ReadoutVm,   Field::ReadoutVT};
     const auto readoutStyle = [](bool active) { return active ? QStringLiteral("color: blue") : QString(); };
     for (int ch = 0; ch < kChannels; ++ch) {
         readoutCaption_[ch][0]->setText(QStringLiteral("V") + QString::number(ch + 1));
         readoutCaption_[ch][1]->setText(QStringLiteral("I") + QString::number(ch + 1));
         for (int r = 0; r < 4; ++r) readoutCaption_[ch][r + 2]->setText(view.readoutLabels[ch][r]);
-        for (int r = 0; r < 6; ++r) readoutValue_[ch][r]->setText(s.field(readouts[r], ch));
+        for (int r = 0; r < 6; ++r) readoutValue_[ch][r]->setText(s.field(kReadouts[r], ch));
         channelReadout_[ch]->setText(console_.channelReadouts()[ch]);
         channelReadout_[ch]->setStyleSheet(readoutStyle(console_.readoutActive(false, ch)));
     }
@@ -393,7 +464,24 @@ void ConsoleWindow::refresh() {
 
 void ConsoleWindow::showTab(int tab) { tabs_->setCurrentIndex(tab); }
 
+ConsoleWindow::~ConsoleWindow() {
+    // Going away, the window neither shows the model nor feeds it: a field losing the focus while
+    // the widgets are torn down must not reach the model, nor the model's changes this window.
+    disconnect(&console_, nullptr, this, nullptr);
+    for (QObject* child : findChildren<QObject*>()) {
+        disconnect(child, nullptr, this, nullptr);
+        disconnect(child, nullptr, &console_, nullptr);
+    }
+}
+
 void ConsoleWindow::closeEvent(QCloseEvent* e) {
+    completeFocusedEntry();
+    // A run in progress or a finished test not stored whole is asked about first; No keeps
+    // everything as it is.
+    if (!console_.confirmClose()) {
+        e->ignore();
+        return;
+    }
     console_.unload();
     e->accept();
 }

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -28,6 +29,7 @@ class ConsoleWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit ConsoleWindow(Console& console, QWidget* parent = nullptr);
+    ~ConsoleWindow() override;
     void refresh();
     void showTab(int tab);
 
@@ -35,6 +37,11 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Every command first completes the entry being typed, as leaving its field would.
+    void completeFocusedEntry();
+    void completeEntry(QLineEdit* edit, Field f, int ch);
+    void command(const std::function<void()>& action);
+    QAction* addCommand(QMenu* menu, const QString& text, std::function<void()> action);
     void buildMenus();
     void buildToolbar();
     QWidget* buildPlotTab(int tab);

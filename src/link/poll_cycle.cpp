@@ -199,7 +199,8 @@ void PollCycle::handleResponse(const QByteArray& bytes) {
         const auto hi = toSingle(state_.tempHigh);
         const bool inside = t && lo && hi && !(*t < *lo) && !(*t > *hi);
         state_.tempOk = inside;
-        if (state_.n == 0)
+        // The window gates the start buttons only between runs, while no start owns them.
+        if (state_.n == 0 && !state_.startPending && !state_.testRun)
             for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
     }
     if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();

@@ -141,16 +141,24 @@ TEST(AcquisitionTick, PeakFollowsTheShownVoltageOfARunningChannelFromTheThirdSam
     EXPECT_EQ(f.plots.TV[0]->image(), before);
 }
 
-TEST(AcquisitionTick, AllChannelPlotUsesChannelFoursReferenceAndLabelsFollowTheHead) {
+TEST(AcquisitionTick, CombinedPlotsScaleByTheirAxisReferenceAndLabelsFollowTheHead) {
     TickFixture f;
     f.s.field(Field::FormationVoltage, 0) = QStringLiteral("200");
+    f.s.field(Field::FormationVoltage, 1) = QStringLiteral("300");
     f.s.field(Field::FormationVoltage, 3) = QStringLiteral("400");
     f.tick(0, 150);
     f.tick(0, 150);
+    // The all-channel axis carries the larger of channels 1 and 4, the 1-3 axis channel 1's.
     EXPECT_FLOAT_EQ(f.curves.yAll[0], static_cast<float>((1 - 150 / 600.0) * 8000));
     EXPECT_FLOAT_EQ(f.curves.yGrp[0], static_cast<float>((1 - 150 / 300.0) * 4000));
     EXPECT_EQ(f.plots.allLabel[0], QPointF(xAll(0, 2, 1), f.curves.yAll[0]));
     EXPECT_EQ(f.plots.groupLabel[0], QPointF(xGroup(0, 2, 1), f.curves.yGrp[0]));
+    // Channel 2, formed at 300 V, reads against channel 1's reference on the 1-3 plot; with channel
+    // 1 above channel 4 the all-channel plot follows channel 1.
+    f.s.field(Field::FormationVoltage, 0) = QStringLiteral("900");
+    f.tick(1, 150);
+    EXPECT_FLOAT_EQ(f.curves.yGrp[1], static_cast<float>((1 - 150 / 1350.0) * 4000));
+    EXPECT_FLOAT_EQ(f.curves.yAll[1], static_cast<float>((1 - 150 / 1350.0) * 8000));
 }
 
 TEST(AcquisitionTick, HiddenCurrentIsNotDrawnButItsPointFollows) {

@@ -55,8 +55,9 @@ TEST_F(RunControl, AConnectionWithoutAnAnsweredHandshakeIsNotEnoughToStart) {
     EXPECT_EQ(console->state().n, 0);
 }
 
-TEST_F(RunControl, NoAtTheConfirmationClosesTheChannelsAndLeavesTheStopCaption) {
+TEST_F(RunControl, NoAtTheConfirmationClosesTheChannelsAndShowsTheStartsAsBefore) {
     varnot::testing::connectInstrument(*console);
+    console->state().button(QStringLiteral("test46")).enabled = true;
     prompter.answers = {false};
     console->toolbarCommand(QStringLiteral("test13"));
     EXPECT_EQ(panel(0), u"第1路测试关闭");
@@ -65,15 +66,18 @@ TEST_F(RunControl, NoAtTheConfirmationClosesTheChannelsAndLeavesTheStopCaption) 
     EXPECT_EQ(console->state().n, 0);
     EXPECT_FALSE(console->state().testRun);
     EXPECT_FALSE(console->supervising());
-    // The abandoned run leaves its button on the stop caption and the other starts disabled.
-    EXPECT_EQ(button("test13").caption, u"1-3测试停止");
-    EXPECT_FALSE(button("test46").enabled);
+    EXPECT_FALSE(console->state().startPending);
+    // The refused start leaves the start buttons as they were and no channel waiting for a run.
+    EXPECT_EQ(button("test13").caption, u"1-3测试开始");
+    EXPECT_TRUE(button("test13").enabled);
+    EXPECT_TRUE(button("test46").enabled);
     EXPECT_FALSE(button("test16").enabled);
-    EXPECT_FALSE(console->state().chStopped[0]);
-    // Pressing the stop caption gives the caption of its own stop.
-    console->toolbarCommand(QStringLiteral("test13"));
-    EXPECT_EQ(button("test13").caption, u"1-3路测试开始");
     EXPECT_TRUE(console->state().chStopped[0]);
+    EXPECT_TRUE(console->state().chEnded[0]);
+    // Pressing it again starts again.
+    prompter.answers = {false};
+    console->toolbarCommand(QStringLiteral("test13"));
+    EXPECT_EQ(prompter.count(QStringLiteral("您确定要开始运行吗？")), 2);
 }
 
 TEST_F(RunControl, ADuplicateTestNumberAbandonsTheRunNamingItsChannel) {
