@@ -10,9 +10,11 @@ struct Timing {
 
     int pollMs() const { return scaled(800); }
     int acquisitionMs() const { return scaled(1000); }
-    // An answer needs a few milliseconds whatever the scale (the far end, the pty, a loaded
-    // machine): the time-out never drops below 30 ms.
-    int responseMs() const { return scaled(500) < 30 ? 30 : scaled(500); }
+    // An answer takes its time whatever the scale: the far end, the pty and a loaded machine
+    // (a program waiting its turn for a core) do not run faster with the console. A shortened
+    // response time-out never drops below 250 ms, so a busy machine is not taken for a lost link.
+    static constexpr int kResponseFloorMs = 250;
+    int responseMs() const { return scaled(500) < kResponseFloorMs ? kResponseFloorMs : scaled(500); }
     int scanSettleMs() const { return scaled(200); }
 
     int scaled(int ms) const {

@@ -191,7 +191,7 @@ void Console::save2Click() {
         prompter_.message(kCannotSave, title);
         return;
     }
-    const auto endEarly = [&](const QString& text, int) {
+    const auto endEarly = [&](const QString& text) {
         prompter_.message(text + unstoredLine(), title);
         emit changed();
     };
@@ -208,24 +208,23 @@ void Console::save2Click() {
         if (ownRecord && (kind != TestKind::TV || progress.sheet)) continue;
         if (!ownRecord && checkRecordExists(ch)) {
             endEarly(QStringLiteral("同名记录") + kindName(kind) + QStringLiteral("编号：") + name +
-                         QStringLiteral(" 已经存在，请使用其他的编号！"),
-                     ch);
+                         QStringLiteral(" 已经存在，请使用其他的编号！"));
             return;
         }
         const auto empty = [&](Field f) { return state_.field(f, ch).isEmpty(); };
         if (kind == TestKind::TV && (empty(Field::TvTestNumber) || empty(Field::TvOperator))) {
-            endEarly(kIncomplete, ch);
+            endEarly(kIncomplete);
             return;
         }
         // A leakage test needs its number too: without it the record would be named by the
         // position code alone.
         if (kind == TestKind::Leakage &&
             (empty(Field::TvTestNumber) || empty(Field::LeakageVoltage) || empty(Field::LeakageTestTime))) {
-            endEarly(kIncomplete, ch);
+            endEarly(kIncomplete);
             return;
         }
         if (kind == TestKind::Electrolyte && empty(Field::ElecTestNumber)) {
-            endEarly(kEmptyNumber, ch);
+            endEarly(kEmptyNumber);
             return;
         }
         if (kind == TestKind::TV && !progress.sheet) {
@@ -244,7 +243,7 @@ void Console::save2Click() {
         if (!ownRecord) {
             if (const QString error = testDatabases().save(storedTestOf(ch)); !error.isEmpty()) {
                 qWarning("local test database: %s", qUtf8Printable(error));
-                endEarly(kCannotSave + u'\n' + error.simplified(), ch);
+                endEarly(kCannotSave + u'\n' + error.simplified());
                 return;
             }
             progress.local = true;
@@ -309,11 +308,10 @@ Console::SheetOutcome Console::savecanshu1(BatchSession& session, int ch, int sh
         if (const QString e = session.open(); !e.isEmpty()) r = {StoreResult::DatabaseError, e};
     }
     if (r.ok()) r = session.storeSheet(batch, k, sheet, curve, today_());
-    const auto unstored = [this] { return unstoredLine(); };
     if (r.status == StoreResult::CurveTooLong) {
         prompter_.message(QStringLiteral("第") + QString::number(k) + QStringLiteral("片曲线有") + QString::number(n) +
                               QStringLiteral("个数据，超过批次数据库每条曲线最多") + QString::number(kCurveColumns) +
-                              QStringLiteral("个数据，本片未保存！") + unstored(),
+                              QStringLiteral("个数据，本片未保存！") + unstoredLine(),
                           title);
         return SheetOutcome::Failed;
     }
@@ -324,7 +322,7 @@ Console::SheetOutcome Console::savecanshu1(BatchSession& session, int ch, int sh
         qWarning("batch store, sheet %d: %s", k, qUtf8Printable(r.detail));
         const QString reason =
             r.status == StoreResult::InvalidValue ? QStringLiteral("数值无效：") + r.detail : r.detail.simplified();
-        prompter_.message(kSheetFailed + u'\n' + reason + unstored(), title);
+        prompter_.message(kSheetFailed + u'\n' + reason + unstoredLine(), title);
         return SheetOutcome::Failed;
     }
     prompter_.message(QStringLiteral("第") + QString::number(k) + QStringLiteral("片曲线数据保存完毕!"), title);
