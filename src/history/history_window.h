@@ -1,0 +1,65 @@
+// The history window ("历史数据查询"): finds stored tests of one kind by one condition, lists them
+// in a grid read page by page as it is scrolled, and deletes the selected record or a run of
+// records from it. Modeless; closing it closes its database connection.
+#pragma once
+
+#include "common/prompter.h"
+#include "history/record_grid.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace varnot {
+
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The local test databases in `folder`; every message goes through `prompter`.
+    HistoryWindow(const QString& folder, Prompter& prompter, QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    // 查询, 删除记录, 确定 (the run of records), as the buttons do.
+    void runQuery();
+    void deleteSelected();
+    void deleteRun();
+
+    RecordGridModel& grid() { return *model_; }
+    // The grid row of the current cell, counted as the Part's grid counts (-1: none).
+    int currentGridRow() const;
+
+private:
+    void kindChosen();
+    void columnChosen();
+    void operatorChosen();
+    bool selectionValid();
+    // Runs `query`; the message and the count "0" when it finds nothing.
+    void present(const HistoryQuery& query);
+
+    Prompter& prompter_;
+    HistoryDatabase database_;
+    RecordGridModel* model_ = nullptr;
+    QComboBox* kind_ = nullptr;      // Combo3
+    QComboBox* column_ = nullptr;    // Combo1
+    QComboBox* operator_ = nullptr;  // Combo2
+    QLineEdit* value1_ = nullptr;    // Text1
+    QLineEdit* value2_ = nullptr;    // Text2
+    QLineEdit* count_ = nullptr;     // Text4
+    QComboBox* displayGroup_ = nullptr;  // Combo4
+    QLineEdit* slot_ = nullptr;      // Text5
+    QLineEdit* runCount_ = nullptr;  // Text3
+    QLabel* statement_ = nullptr;
+    QTableView* view_ = nullptr;
+    QPushButton* queryButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* displayButton_ = nullptr;
+    QPushButton* modifyButton_ = nullptr;
+    QPushButton* runButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+};
+
+}  // namespace varnot
