@@ -475,7 +475,8 @@ HistoryWindow* ConsoleWindow::historyWindow() const { return history_.data(); }
 
 void ConsoleWindow::openHistory() {
     if (!history_) {
-        history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_, this);
+        history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_,
+                                     [this] { return console_.state().kind[0]; }, this);
         // A run that starts closes it.
         connect(&console_, &Console::runStarting, history_.data(), &QWidget::close);
     }

@@ -1,5 +1,7 @@
 #include "history/history_window.h"
 
+#include "history/modify_window.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,8 +48,9 @@ std::optional<int> runCountOf(const QString& text) {
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window), prompter_(prompter), database_(folder) {
+HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, std::function<TestKind()> channel1Kind,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), prompter_(prompter), channel1Kind_(std::move(channel1Kind)), database_(folder) {
     setWindowTitle(kTitle);
     setAttribute(Qt::WA_DeleteOnClose);
     model_ = new RecordGridModel(database_, this);
@@ -132,7 +135,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, QWidget*
     displayGroup_->addItems(kDisplayGroups);
     operator_->addItems(historyOperators());
     value2_->setEnabled(false);
-    // Displaying and modifying a stored record are not part of this window yet.
+    // Displaying a stored record is not part of this window yet.
     displayButton_->setEnabled(false);
     modifyButton_->setEnabled(false);
     deleteButton_->setEnabled(false);
@@ -144,6 +147,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, QWidget*
     connect(queryButton_, &QPushButton::clicked, this, &HistoryWindow::runQuery);
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryWindow::deleteSelected);
     connect(runButton_, &QPushButton::clicked, this, &HistoryWindow::deleteRun);
+    connect(modifyButton_, &QPushButton::clicked, this, &HistoryWindow::modifySelected);
     connect(exitButton_, &QPushButton::clicked, this, &QWidget::close);
     resize(1000, 600);
 }
@@ -199,6 +203,7 @@ void HistoryWindow::present(const HistoryQuery& query) {
     }
     count_->setText(QString::number(*found));
     deleteButton_->setEnabled(true);
+    modifyButton_->setEnabled(true);
 }
 
 int HistoryWindow::currentGridRow() const {
@@ -241,6 +246,16 @@ void HistoryWindow::deleteRun() {
     present(model_->query());
     view_->setCurrentIndex(model_->index(row - 1, 0));
     prompter_.message(kDeleted, kInfo);
+}
+
+void HistoryWindow::modifySelected() {
+    if (!selectionValid()) return;
+    const std::vector<RecordRef> selected = model_->recordsFrom(currentGridRow(), 1);
+    const TestKind kind = channel1Kind_ ? channel1Kind_() : TestKind::TV;
+    auto* dialog = new ModifyWindow(kind, *model_, selected.empty() ? std::nullopt : std::optional(selected.front()),
+                                    database_, prompter_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 }  // namespace varnot

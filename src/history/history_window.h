@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,14 +21,18 @@ namespace varnot {
 class HistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    // The local test databases in `folder`; every message goes through `prompter`.
-    HistoryWindow(const QString& folder, Prompter& prompter, QWidget* parent = nullptr);
+    // The local test databases in `folder`; every message goes through `prompter`; the test kind
+    // of channel 1 chooses the columns a record may be corrected in.
+    HistoryWindow(const QString& folder, Prompter& prompter, std::function<TestKind()> channel1Kind,
+                  QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
     // 查询, 删除记录, 确定 (the run of records), as the buttons do.
     void runQuery();
     void deleteSelected();
     void deleteRun();
+    // 修改记录: the modification window over the selected record (modal, not blocking).
+    void modifySelected();
 
     RecordGridModel& grid() { return *model_; }
     // The grid row of the current cell, counted as the Part's grid counts (-1: none).
@@ -41,6 +47,7 @@ private:
     void present(const HistoryQuery& query);
 
     Prompter& prompter_;
+    std::function<TestKind()> channel1Kind_;
     HistoryDatabase database_;
     RecordGridModel* model_ = nullptr;
     QComboBox* kind_ = nullptr;      // Combo3

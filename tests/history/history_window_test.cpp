@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "console/console_window.h"
 #include "history/history_window.h"
+#include "history/modify_window.h"
 #include "stored_tests.h"
 #include "support/event_wait.h"
 #include "support/in_process_run.h"
@@ -301,6 +302,84 @@ TEST_F(HistoryWindowTest, ARunCountThatIsNotAWholeNumberAboveZeroIsRefused) {
         EXPECT_NE(prompter.shown[0].text, kDeleted);
         EXPECT_EQ(stored().size(), 3) << count;
     }
+}
+
+TEST_F(HistoryWindowTest, ModifyChangesOnlyTheChosenColumnOfTheSelectedRecord) {
+    ASSERT_EQ(databases().save(numberedTests(3)), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    FileCheck check(databases().filePath(TestKind::TV));
+    const QVariantList before1 = check.row("铝箔TV参数", "T1HL"), before2 = check.row("铝箔TV参数", "T2HL"),
+                       before3 = check.row("铝箔TV参数", "T3HL");
+
+    prompter.shown.clear();
+    press(h, "Command5");  // nothing selected
+    EXPECT_EQ(prompter.messages(), QStringList({kNoSelection}));
+    EXPECT_EQ(h->findChild<ModifyWindow*>(), nullptr);
+
+    select(h, 3);
+    press(h, "Command5");
+    auto* m = h->findChild<ModifyWindow*>();
+    ASSERT_NE(m, nullptr);
+    EXPECT_TRUE(m->isModal());
+    EXPECT_EQ(m->windowTitle(), QStringLiteral("记录修改"));
+    QComboBox* columns = m->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    QLineEdit* value = m->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    QPushButton* write = m->findChild<QPushButton*>(QStringLiteral("Command1"));
+    ASSERT_TRUE(columns && value && write);
+    EXPECT_EQ(columns->count(), 14);
+    EXPECT_EQ(columns->itemText(0), QStringLiteral("化成电压"));
+
+    const auto attempt = [&](const char* column, const char* text) {
+        if (*column) columns->setCurrentIndex(columns->findText(QString::fromUtf8(column)));
+        value->setText(QString::fromUtf8(text));
+        prompter.shown.clear();
+        QTest::mouseClick(write, Qt::LeftButton);
+        return prompter.messages();
+    };
+    EXPECT_EQ(attempt("", "75"), QStringList({"您还未选择修改项目！"}));
+    EXPECT_EQ(attempt("升压时间", ""), QStringList({"您还未输入修改后的值！"}));
+    const QString failed = QStringLiteral("操作错误！请检查以后重新执行该操作！");
+    EXPECT_EQ(attempt("化成电压", "abc"), QStringList({failed}));
+    EXPECT_EQ(attempt("测试日期", "yesterday"), QStringList({failed}));
+    EXPECT_EQ(check.row("铝箔TV参数", "T2HL"), before2);
+
+    EXPECT_EQ(attempt("升压时间", "75"), QStringList({"修改完毕！重新点击查询可以看到修改结果"}));
+    QVariantList expected = before2;
+    expected[5] = 75.0;  // 升压时间, sixth column as saved
+    EXPECT_EQ(check.row("铝箔TV参数", "T2HL"), expected);
+    EXPECT_EQ(check.row("铝箔TV参数", "T1HL"), before1);
+    EXPECT_EQ(check.row("铝箔TV参数", "T3HL"), before3);
+    EXPECT_TRUE(check.tableExists("T2HL"));
+    // The grid shows the change with the next query.
+    EXPECT_EQ(in<QTableView>(h, "grid")->model()->index(2, 5).data().toString(), QStringLiteral("10"));
+    QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    press(h, "Command1");
+    EXPECT_EQ(in<QTableView>(h, "grid")->model()->index(2, 5).data().toString(), QStringLiteral("75"));
+}
+
+TEST_F(HistoryWindowTest, ModifyTakesItsColumnsFromChannel1sKind) {
+    ASSERT_EQ(databases().save(numberedTests(2)), QString());
+    console->selectKind(0, TestKind::Leakage);
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    select(h, 2);
+    press(h, "Command5");
+    auto* m = h->findChild<ModifyWindow*>();
+    ASSERT_NE(m, nullptr);
+    QComboBox* columns = m->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    ASSERT_NE(columns, nullptr);
+    EXPECT_EQ(columns->itemText(0), QStringLiteral("漏电流电压"));
+    FileCheck check(databases().filePath(TestKind::TV));
+    const QVariantList before = check.row("铝箔TV参数", "T1HL");
+    columns->setCurrentIndex(columns->findText(QStringLiteral("测试人")));
+    m->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("B07"));
+    prompter.shown.clear();
+    QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    EXPECT_EQ(prompter.messages(), QStringList({"操作错误！请检查以后重新执行该操作！"}));
+    EXPECT_EQ(check.row("铝箔TV参数", "T1HL"), before);
 }
 
 }  // namespace

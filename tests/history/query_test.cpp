@@ -1,6 +1,7 @@
 // The history query: the statement text shown, the condition run with bound values, the grid
 // model over a real database, and deleting records whole.
 #include "history/query.h"
+#include "history/record_edit.h"
 #include "history/record_grid.h"
 #include "stored_tests.h"
 
@@ -196,6 +197,49 @@ TEST_F(HistoryGrid, DeletesEachRecordWholeAndOnlyTheOneNamed) {
     EXPECT_FALSE(check.tableExists("A1HM"));
     EXPECT_TRUE(check.tableExists("A1HL"));
     EXPECT_TRUE(check.tableExists("B1TL"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordModification, TypedTextsBecomeValuesTheColumnCanHold) {
+    struct Case {
+        TestKind kind;
+        const char* column;
+        const char* text;
+        QVariant value;  // invalid: refused
+    };
+    const Case cases[] = {
+        {TestKind::TV, "升压时间", "75", 75.0},
+        {TestKind::TV, "化成电压", " 1e2 ", 100.0},
+        {TestKind::TV, "化成电压", "abc", {}},
+        {TestKind::TV, "化成电压", "", {}},
+        {TestKind::TV, "测试日期", "2009/9/1", QStringLiteral("2009-09-01")},
+        {TestKind::TV, "测试日期", "2009-02-30", {}},
+        {TestKind::TV, "水煮后", "是", 1},
+        {TestKind::TV, "水煮前", "false", 0},
+        {TestKind::TV, "水煮前", "maybe", {}},
+        {TestKind::TV, "测试人", "'; drop table x; --", QStringLiteral("'; drop table x; --")},
+        {TestKind::TV, "头位置", "12", QStringLiteral("12")},
+        {TestKind::TV, "测试编号", "A1HL", {}},
+        {TestKind::TV, "采样次数", "5", {}},
+        {TestKind::TV, "Vmax", "5", {}},
+        {TestKind::Leakage, "化成电压", "5", {}},
+        {TestKind::Leakage, "漏电流", "0.25", 0.25},
+        {TestKind::Electrolyte, "火花时间3", "12", 12.0},
+        {TestKind::Electrolyte, "判定结果", "合格", QStringLiteral("合格")},
+    };
+    for (const Case& c : cases) {
+        const auto v = modifiedValue(c.kind, QString::fromUtf8(c.column), QString::fromUtf8(c.text));
+        if (!c.value.isValid())
+            EXPECT_FALSE(v) << c.column << " " << c.text;
+        else
+            EXPECT_EQ(v, std::optional<QVariant>(c.value)) << c.column << " " << c.text;
+    }
+    EXPECT_EQ(modifiableColumns(TestKind::TV).size(), 14);
+    EXPECT_EQ(modifiableColumns(TestKind::Leakage).size(), 13);
+    EXPECT_EQ(modifiableColumns(TestKind::Electrolyte).size(), 16);
 }
 
 }  // namespace

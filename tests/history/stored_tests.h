@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -58,6 +59,16 @@ public:
         q.exec(QStringLiteral("SELECT \"测试编号\" FROM \"%1\" ORDER BY rowid").arg(table));
         QStringList out;
         while (q.next()) out << q.value(0).toString();
+        return out;
+    }
+    // Every column of a record's parameter row.
+    QVariantList row(const QString& table, const QString& name) const {
+        QSqlQuery q(db());
+        q.prepare(QStringLiteral("SELECT * FROM \"%1\" WHERE \"测试编号\" = ?").arg(table));
+        q.addBindValue(name);
+        QVariantList out;
+        if (q.exec() && q.next())
+            for (int c = 0; c < q.record().count(); ++c) out << q.value(c);
         return out;
     }
     bool tableExists(const QString& name) const {
