@@ -475,8 +475,17 @@ HistoryWindow* ConsoleWindow::historyWindow() const { return history_.data(); }
 
 void ConsoleWindow::openHistory() {
     if (!history_) {
-        history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_,
-                                     [this] { return console_.state().kind[0]; }, this);
+        HistoryHost host;
+        host.channel1Kind = [this] { return console_.state().kind[0]; };
+        host.live = [this] { return console_.live(); };
+        host.selectKind = [this](int group, TestKind kind) { console_.selectKind(group, kind); };
+        host.shown = [this] {
+            emit console_.changed();
+            raise();
+            activateWindow();
+        };
+        host.running = [this] { return console_.supervising(); };
+        history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_, std::move(host), this);
         // A run that starts closes it.
         connect(&console_, &Console::runStarting, history_.data(), &QWidget::close);
     }

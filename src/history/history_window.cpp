@@ -1,6 +1,7 @@
 #include "history/history_window.h"
 
 #include "history/modify_window.h"
+#include "history/record_display.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -24,6 +25,7 @@ const QString kNoResult = QStringLiteral("没有符合条件的查询结果！")
 const QString kNoSelection = QStringLiteral("操作错误！您还没有选中任何一条记录！");
 const QString kConfirmOne = QStringLiteral("您确定要删除所选记录吗？");
 const QString kDeleted = QStringLiteral("删除完毕！");
+const QString kRunning = QStringLiteral("测试正在进行，不能显示记录！");
 const QString kBadRunCount = QStringLiteral("删除的条数必须是大于0的整数！请重新输入。");
 QString confirmRun(const QString& count) {
     return QStringLiteral("您确定要删除 ") + count + QStringLiteral(" 条所选记录吗？");
@@ -48,9 +50,8 @@ std::optional<int> runCountOf(const QString& text) {
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, std::function<TestKind()> channel1Kind,
-                             QWidget* parent)
-    : QWidget(parent, Qt::Window), prompter_(prompter), channel1Kind_(std::move(channel1Kind)), database_(folder) {
+HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryHost host, QWidget* parent)
+    : QWidget(parent, Qt::Window), prompter_(prompter), host_(std::move(host)), database_(folder) {
     setWindowTitle(kTitle);
     setAttribute(Qt::WA_DeleteOnClose);
     model_ = new RecordGridModel(database_, this);
@@ -135,7 +136,6 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, std::fun
     displayGroup_->addItems(kDisplayGroups);
     operator_->addItems(historyOperators());
     value2_->setEnabled(false);
-    // Displaying a stored record is not part of this window yet.
     displayButton_->setEnabled(false);
     modifyButton_->setEnabled(false);
     deleteButton_->setEnabled(false);
@@ -148,6 +148,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, std::fun
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryWindow::deleteSelected);
     connect(runButton_, &QPushButton::clicked, this, &HistoryWindow::deleteRun);
     connect(modifyButton_, &QPushButton::clicked, this, &HistoryWindow::modifySelected);
+    connect(displayButton_, &QPushButton::clicked, this, &HistoryWindow::displaySelected);
     connect(exitButton_, &QPushButton::clicked, this, &QWidget::close);
     resize(1000, 600);
 }
@@ -204,6 +205,7 @@ void HistoryWindow::present(const HistoryQuery& query) {
     count_->setText(QString::number(*found));
     deleteButton_->setEnabled(true);
     modifyButton_->setEnabled(true);
+    displayButton_->setEnabled(true);
 }
 
 int HistoryWindow::currentGridRow() const {
@@ -251,11 +253,39 @@ void HistoryWindow::deleteRun() {
 void HistoryWindow::modifySelected() {
     if (!selectionValid()) return;
     const std::vector<RecordRef> selected = model_->recordsFrom(currentGridRow(), 1);
-    const TestKind kind = channel1Kind_ ? channel1Kind_() : TestKind::TV;
+    const TestKind kind = host_.channel1Kind ? host_.channel1Kind() : TestKind::TV;
     auto* dialog = new ModifyWindow(kind, *model_, selected.empty() ? std::nullopt : std::optional(selected.front()),
                                     database_, prompter_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
+}
+
+void HistoryWindow::displaySelected() {
+    if (!selectionValid()) return;
+    if (!host_.live || (host_.running && host_.running())) {
+        prompter_.message(kRunning, kInfo);
+        return;
+    }
+    const std::vector<RecordRef> selected = model_->recordsFrom(currentGridRow(), 1);
+    const TestKind kind = model_->query().kind;
+    QString error;
+    const auto record = selected.empty() ? std::nullopt
+                                         : readStoredRecord(database_.open(kind), kind, selected.front(), &error);
+    if (!record) {
+        prompter_.message(error, kInfo);
+        return;
+    }
+    const DisplaySlot slot = displaySlot(displayGroup_->currentIndex(), slot_->text());
+    for (int g : switchedGroups(displayGroup_->currentIndex()))
+        if (host_.selectKind) host_.selectKind(g, kind);
+    Live live = host_.live();
+    if (!displayRecord(live, slot.slot, *record, &error)) {
+        prompter_.message(error, kInfo);
+        if (host_.shown) host_.shown();
+        return;
+    }
+    slot_->setText(QString::number(slot.next));
+    if (host_.shown) host_.shown();
 }
 
 }  // namespace varnot

@@ -3,6 +3,7 @@
 // records from it. Modeless; closing it closes its database connection.
 #pragma once
 
+#include "acquisition/acquisition.h"
 #include "common/prompter.h"
 #include "history/record_grid.h"
 
@@ -18,13 +19,23 @@ class QTableView;
 
 namespace varnot {
 
+// What the history window reaches of the console, and nothing more.
+struct HistoryHost {
+    // Channel 1's test kind: the columns a record may be corrected in.
+    std::function<TestKind()> channel1Kind;
+    // A display: the fields, curves and plots a live test is drawn on; a group's kind switch; the
+    // console showing what changed, in front; whether a run is supervised (no display then).
+    std::function<Live()> live;
+    std::function<void(int group, TestKind kind)> selectKind;
+    std::function<void()> shown;
+    std::function<bool()> running;
+};
+
 class HistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    // The local test databases in `folder`; every message goes through `prompter`; the test kind
-    // of channel 1 chooses the columns a record may be corrected in.
-    HistoryWindow(const QString& folder, Prompter& prompter, std::function<TestKind()> channel1Kind,
-                  QWidget* parent = nullptr);
+    // The local test databases in `folder`; every message goes through `prompter`.
+    HistoryWindow(const QString& folder, Prompter& prompter, HistoryHost host, QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
     // 查询, 删除记录, 确定 (the run of records), as the buttons do.
@@ -33,6 +44,8 @@ public:
     void deleteRun();
     // 修改记录: the modification window over the selected record (modal, not blocking).
     void modifySelected();
+    // 显示记录: the selected record into the next slot of the display group.
+    void displaySelected();
 
     RecordGridModel& grid() { return *model_; }
     // The grid row of the current cell, counted as the Part's grid counts (-1: none).
@@ -47,7 +60,7 @@ private:
     void present(const HistoryQuery& query);
 
     Prompter& prompter_;
-    std::function<TestKind()> channel1Kind_;
+    HistoryHost host_;
     HistoryDatabase database_;
     RecordGridModel* model_ = nullptr;
     QComboBox* kind_ = nullptr;      // Combo3

@@ -51,6 +51,7 @@ protected:
     void TearDown() override { window.reset(); }
 
     TestDatabases databases() const { return console->testDatabases(); }
+    QString field(Field f, int ch) const { return console->state().field(f, ch); }
 
     // Opens the history window as the operator does, from the toolbar.
     HistoryWindow* open() {
@@ -380,6 +381,111 @@ TEST_F(HistoryWindowTest, ModifyTakesItsColumnsFromChannel1sKind) {
     QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
     EXPECT_EQ(prompter.messages(), QStringList({"操作错误！请检查以后重新执行该操作！"}));
     EXPECT_EQ(check.row("铝箔TV参数", "T1HL"), before);
+}
+
+// A TV test of rise time 90 s and delay 180 s (270 samples drawn) whose curve holds `samples`.
+StoredTest longTvTest(const QString& name, int samples) {
+    StoredTest t = tvTest(name, 500, 90);
+    t.values[QStringLiteral("延迟时间")] = 180;
+    t.values[QStringLiteral("采样次数")] = 200;
+    t.values[QStringLiteral("Vmax")] = 480.5;
+    t.volts.clear();
+    t.amps.clear();
+    for (int k = 1; k <= samples; ++k) {
+        t.volts.push_back(std::min(2.0f * float(k), 480.5f));
+        t.amps.push_back(0.5f);
+    }
+    return t;
+}
+
+TEST_F(HistoryWindowTest, DisplayPutsTheRecordIntoTheNextSlotOfTheGroup) {
+    ASSERT_EQ(databases().save({longTvTest("L1HL", 300), longTvTest("L2HM", 270)}), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    ASSERT_TRUE(in<QPushButton>(h, "Command3")->isEnabled());
+
+    struct Case {
+        const char* group;
+        const char* next;  // typed into the next-slot field, or "" to keep it
+        int gridRow;
+        int slot;
+        const char* nextAfter;
+    };
+    const Case cases[] = {{"1-3通道", "2", 2, 2, "3"}, {"1-3通道", "", 3, 0, "1"}, {"4-6通道", "0", 2, 3, "4"},
+                          {"1-6通道", "5", 3, 5, "0"}};
+    for (const Case& c : cases) {
+        choose(h, "Combo4", QString::fromUtf8(c.group));
+        if (*c.next) type(h, "Text5", QString::fromUtf8(c.next));
+        select(h, c.gridRow);
+        const QImage before = console->plots().TV[c.slot]->image();
+        prompter.shown.clear();
+        press(h, "Command3");
+        EXPECT_TRUE(prompter.shown.empty()) << c.slot;
+        const QString name = c.gridRow == 2 ? QStringLiteral("L1HL") : QStringLiteral("L2HM");
+        EXPECT_EQ(field(Field::TvTestNumber, c.slot), name) << c.slot;
+        EXPECT_EQ(in<QLineEdit>(h, "Text5")->text(), QString::fromUtf8(c.nextAfter)) << c.slot;
+        EXPECT_EQ(console->state().kind[c.slot], TestKind::TV);
+        EXPECT_EQ(field(Field::FormationVoltage, c.slot), "500");
+        EXPECT_EQ(field(Field::RiseTime, c.slot), "90");
+        EXPECT_EQ(field(Field::DelayTime, c.slot), "180");
+        EXPECT_EQ(field(Field::TvTestDate, c.slot), "2009/06/01");
+        EXPECT_EQ(field(Field::ReadoutTA, c.slot), "90");
+        EXPECT_EQ(field(Field::ReadoutTB, c.slot), "200");
+        EXPECT_EQ(field(Field::ReadoutVm, c.slot), "480.5");
+        EXPECT_EQ(field(Field::ReadoutVT, c.slot), "480.5");  // sample 270
+        EXPECT_EQ(console->plots().hxfd[c.slot], 1.0f);
+        EXPECT_EQ(console->plots().drawnTo[c.slot], 270);
+        EXPECT_EQ(console->curves().V[c.slot][45], 90.0f);
+        EXPECT_EQ(console->state().statusPanels[c.slot],
+                  QString::number(c.slot + 1) + QStringLiteral("路C点270s-480.5V"));
+        EXPECT_NE(console->plots().TV[c.slot]->image(), before);
+    }
+}
+
+TEST_F(HistoryWindowTest, DisplayScalesALeakageRecordOnItsOwnVoltage) {
+    StoredTest t;
+    t.kind = TestKind::Leakage;
+    t.recordName = QStringLiteral("K1HL");
+    t.values = {{QStringLiteral("漏电流电压"), 350}, {QStringLiteral("测试时间"), 20}, {QStringLiteral("漏电流"), 0.25}};
+    for (int k = 1; k <= 20; ++k) {
+        t.volts.push_back(17.5f * float(k));
+        t.amps.push_back(0.25f);
+    }
+    ASSERT_EQ(databases().save(t), QString());
+    const QString formationVoltage = field(Field::FormationVoltage, 0);
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    choose(h, "Combo3", QStringLiteral("漏电流测试"));
+    choose(h, "Combo1", QStringLiteral("漏电流电压"));
+    type(h, "Text1", QStringLiteral("0"));
+    press(h, "Command1");
+    select(h, 2);
+    press(h, "Command3");
+    EXPECT_EQ(console->state().kind[0], TestKind::Leakage);
+    EXPECT_EQ(field(Field::LeakageVoltage, 0), "350");
+    EXPECT_EQ(field(Field::FormationVoltage, 0), formationVoltage);
+    EXPECT_EQ(console->plots().hxfd[0], 0.125f);
+    EXPECT_EQ(field(Field::ReadoutVT, 0), "0.25");
+    EXPECT_EQ(console->state().statusPanels[0], QStringLiteral("1路C点20s-0.25mA"));
+}
+
+TEST_F(HistoryWindowTest, ARecordThatCannotBeShownIsNamedAndTheConsoleGoesOn) {
+    ASSERT_EQ(databases().save({longTvTest("S1HL", 100), longTvTest("S2HL", 300)}), QString());
+    FileCheck(databases().filePath(TestKind::TV)).exec("DROP TABLE \"S2HL\"");
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    const QString numberBefore = field(Field::TvTestNumber, 0);
+    for (int row : {2, 3}) {
+        select(h, row);
+        prompter.shown.clear();
+        press(h, "Command3");
+        ASSERT_EQ(prompter.shown.size(), 1u) << row;
+        EXPECT_TRUE(prompter.shown[0].text.contains(row == 2 ? "S1HL" : "S2HL")) << prompter.shown[0].text.toStdString();
+        EXPECT_EQ(field(Field::TvTestNumber, 0), numberBefore);
+        EXPECT_EQ(in<QLineEdit>(h, "Text5")->text(), "0");
+    }
 }
 
 }  // namespace

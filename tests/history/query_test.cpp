@@ -1,6 +1,7 @@
 // The history query: the statement text shown, the condition run with bound values, the grid
 // model over a real database, and deleting records whole.
 #include "history/query.h"
+#include "history/record_display.h"
 #include "history/record_edit.h"
 #include "history/record_grid.h"
 #include "stored_tests.h"
@@ -240,6 +241,34 @@ TEST(RecordModification, TypedTextsBecomeValuesTheColumnCanHold) {
     EXPECT_EQ(modifiableColumns(TestKind::TV).size(), 14);
     EXPECT_EQ(modifiableColumns(TestKind::Leakage).size(), 13);
     EXPECT_EQ(modifiableColumns(TestKind::Electrolyte).size(), 16);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordDisplay, SlotsWalkThroughTheChosenGroup) {
+    struct Case {
+        int group;  // 0: 1-3通道, 1: 4-6通道, 2: 1-6通道
+        const char* next;
+        int slot, nextAfter;
+    };
+    for (const Case& c : {Case{0, "2", 2, 3}, Case{0, "3", 0, 1}, Case{0, "x", 0, 1}, Case{1, "0", 3, 4},
+                          Case{1, "5", 5, 0}, Case{2, "5", 5, 0}, Case{2, "6", 0, 1}, Case{2, "-1", 0, 1}}) {
+        const DisplaySlot s = displaySlot(c.group, QString::fromUtf8(c.next));
+        EXPECT_EQ(s.slot, c.slot) << c.group << " " << c.next;
+        EXPECT_EQ(s.next, c.nextAfter) << c.group << " " << c.next;
+    }
+    EXPECT_EQ(switchedGroups(0), std::vector<int>{0});
+    EXPECT_EQ(switchedGroups(1), std::vector<int>{1});
+    EXPECT_EQ(switchedGroups(2), (std::vector<int>{0, 1}));
+}
+
+TEST(RecordDisplay, ZoomFitsTheSpan) {
+    const std::pair<int, float> cases[] = {{1, 0.03125f}, {9, 0.03125f}, {10, 0.0625f}, {39, 0.125f}, {40, 0.25f},
+                                           {159, 0.5f},   {160, 1.0f},   {270, 1.0f},   {319, 1.0f},  {320, 2.0f},
+                                           {2559, 8.0f},  {2560, 16.0f}, {5119, 16.0f}, {5120, 32.0f}, {6000, 32.0f}};
+    for (const auto& [span, zoom] : cases) EXPECT_EQ(zoomForSpan(span), zoom) << span;
 }
 
 }  // namespace
