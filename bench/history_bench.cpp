@@ -2,9 +2,12 @@
 //  - a query matching all of them, to its first screen of rows (goal <= 100 ms), on the model and
 //    through the grid painting that screen;
 //  - a query matching 100 of them (goal <= 20 ms), every row read.
+//  - displaying a stored test of 6000 samples (goal <= 20 ms): the record read back, the slot's
+//    fields, axes, curve and marks redrawn.
 // Also printed: the first query of a newly opened window on a file of 10 000 stored tests with
 // their curve tables, where the connection first reads the file's schema (an entry per curve
 // table and its index).
+#include "history/record_display.h"
 #include "history/record_grid.h"
 #include "storage/sql_support.h"
 #include "storage/test_database.h"
@@ -153,6 +156,33 @@ void BM_FirstQueryOfAWindow(benchmark::State& state) {
     }
 }
 
+void BM_DisplayStoredTest6000(benchmark::State& state) {
+    const QString folder = scratch().filePath(QStringLiteral("display"));
+    StoredTest t = tvTest(1, 6000);
+    t.values[QStringLiteral("升压时间")] = 100;
+    t.values[QStringLiteral("延迟时间")] = 5900;
+    t.values[QStringLiteral("化成电压")] = 520;
+    for (int k = 0; k < 6000; ++k) t.volts[std::size_t(k)] = std::min(5.2f * float(k + 1), 515.0f);
+    if (QString e = TestDatabases(folder).save(t); !e.isEmpty()) std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
+    HistoryDatabase db(folder);
+    RecordGridModel model(db);
+    run(state, model, HistoryQuery{TestKind::TV, QStringLiteral("化成电压"), QStringLiteral(">"), QStringLiteral("0"), {}}, 1);
+    const RecordRef ref = model.recordsFrom(2, 1).front();
+    ConsoleState s;
+    ChannelView view;
+    Curves curves;
+    Plots plots;
+    Live live{s, view, curves, plots};
+    for (auto _ : state) {
+        QString error;
+        const auto record = readStoredRecord(db.open(TestKind::TV), TestKind::TV, ref, &error);
+        if (!record || !displayRecord(live, 0, *record, &error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace varnot
 
@@ -168,6 +198,8 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("HistoryQuery/FirstOfAWindow/10000WholeTests", BM_FirstQueryOfAWindow)
         ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+    benchmark::RegisterBenchmark("HistoryDisplay/StoredTest6000", BM_DisplayStoredTest6000)
+        ->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
