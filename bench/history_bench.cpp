@@ -37,10 +37,14 @@ QTemporaryDir& scratch() {
 StoredTest tvTest(int i, int samples) {
     StoredTest t;
     t.recordName = QStringLiteral("T%1HL").arg(i);
-    t.values = {{QStringLiteral("化成电压"), 100 + i % 900}, {QStringLiteral("测试电流"), 2},
-                {QStringLiteral("延迟时间"), 180},           {QStringLiteral("升压时间"), i % 1000},
-                {QStringLiteral("TV值"), 90 + i % 900},      {QStringLiteral("TV特性"), QStringLiteral("合格")},
-                {QStringLiteral("水煮前"), true},            {QStringLiteral("测试人"), QStringLiteral("A01")},
+    t.values = {{QStringLiteral("化成电压"), 100 + i % 900},
+                {QStringLiteral("测试电流"), 2},
+                {QStringLiteral("延迟时间"), 180},
+                {QStringLiteral("升压时间"), i % 1000},
+                {QStringLiteral("TV值"), 90 + i % 900},
+                {QStringLiteral("TV特性"), QStringLiteral("合格")},
+                {QStringLiteral("水煮前"), true},
+                {QStringLiteral("测试人"), QStringLiteral("A01")},
                 {QStringLiteral("测试日期"), QDate(2026, 1, 1).addDays(i % 365)}};
     t.volts.assign(std::size_t(samples), 300.0f);
     t.amps.assign(std::size_t(samples), 0.5f);
@@ -55,7 +59,8 @@ QString bigDatabase() {
     if (!folder.isEmpty()) return folder;
     folder = scratch().filePath(QStringLiteral("big"));
     TestDatabases dbs(folder);
-    if (QString e = dbs.save(tvTest(0, 3)); !e.isEmpty()) std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
+    if (QString e = dbs.save(tvTest(0, 3)); !e.isEmpty())
+        std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
     ScopedConnection conn(QStringLiteral("QSQLITE"), dbs.filePath(TestKind::TV));
     if (!conn.open()) return folder;
     QSqlDatabase db = conn.db();
@@ -67,8 +72,9 @@ QString bigDatabase() {
             marks << QStringLiteral("?");
         }
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(quoteIdentifier(parameterTable(TestKind::TV)), names.join(u','), marks.join(u',')));
+        q.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(quoteIdentifier(parameterTable(TestKind::TV)), names.join(u','), marks.join(u',')));
         for (int i = 1; i < kStored; ++i) {
             const StoredTest t = tvTest(i, 0);
             int k = 0;
@@ -147,7 +153,8 @@ void BM_FirstQueryOfAWindow(benchmark::State& state) {
         folder = scratch().filePath(QStringLiteral("whole"));
         std::vector<StoredTest> tests;
         for (int i = 0; i < 10000; ++i) tests.push_back(tvTest(i, 20));
-        if (QString e = TestDatabases(folder).save(tests); !e.isEmpty()) std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
+        if (QString e = TestDatabases(folder).save(tests); !e.isEmpty())
+            std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
     }
     for (auto _ : state) {
         HistoryDatabase db(folder);
@@ -163,10 +170,13 @@ void BM_DisplayStoredTest6000(benchmark::State& state) {
     t.values[QStringLiteral("延迟时间")] = 5900;
     t.values[QStringLiteral("化成电压")] = 520;
     for (int k = 0; k < 6000; ++k) t.volts[std::size_t(k)] = std::min(5.2f * float(k + 1), 515.0f);
-    if (QString e = TestDatabases(folder).save(t); !e.isEmpty()) std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
+    if (QString e = TestDatabases(folder).save(t); !e.isEmpty())
+        std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
     HistoryDatabase db(folder);
     RecordGridModel model(db);
-    run(state, model, HistoryQuery{TestKind::TV, QStringLiteral("化成电压"), QStringLiteral(">"), QStringLiteral("0"), {}}, 1);
+    run(state, model,
+        HistoryQuery{TestKind::TV, QStringLiteral("化成电压"), QStringLiteral(">"), QStringLiteral("0"), {}},
+        1);
     const RecordRef ref = model.recordsFrom(2, 1).front();
     ConsoleState s;
     ChannelView view;
@@ -191,15 +201,22 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     using namespace varnot;
     benchmark::RegisterBenchmark("HistoryQuery/AllOf100000/FirstScreen", BM_AllMatchingFirstScreen)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("HistoryQuery/AllOf100000/FirstScreenPainted", BM_AllMatchingFirstScreenPainted)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("HistoryQuery/AllOf100000/FirstScreenPainted",
+                                 BM_AllMatchingFirstScreenPainted)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("HistoryQuery/HundredOf100000", BM_HundredMatching)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("HistoryQuery/FirstOfAWindow/10000WholeTests", BM_FirstQueryOfAWindow)
-        ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(5);
     benchmark::RegisterBenchmark("HistoryDisplay/StoredTest6000", BM_DisplayStoredTest6000)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -30,7 +30,8 @@ const QString kBadRunCount = QStringLiteral("删除的条数必须是大于0的�
 QString confirmRun(const QString& count) {
     return QStringLiteral("您确定要删除 ") + count + QStringLiteral(" 条所选记录吗？");
 }
-const QStringList kDisplayGroups = {QStringLiteral("1-3通道"), QStringLiteral("4-6通道"), QStringLiteral("1-6通道")};
+const QStringList kDisplayGroups = {QStringLiteral("1-3通道"), QStringLiteral("4-6通道"),
+                                    QStringLiteral("1-6通道")};
 const QString kHelp = QStringLiteral(
     "使用说明：\n"
     "1. 选择测试类型，再选择查询名称和方向，输入参数值（方向为“介于”时输入参数值1和参数值2；"
@@ -254,8 +255,9 @@ void HistoryWindow::modifySelected() {
     if (!selectionValid()) return;
     const std::vector<RecordRef> selected = model_->recordsFrom(currentGridRow(), 1);
     const TestKind kind = host_.channel1Kind ? host_.channel1Kind() : TestKind::TV;
-    auto* dialog = new ModifyWindow(kind, *model_, selected.empty() ? std::nullopt : std::optional(selected.front()),
-                                    database_, prompter_, this);
+    auto* dialog =
+        new ModifyWindow(kind, *model_, selected.empty() ? std::nullopt : std::optional(selected.front()),
+                         database_, prompter_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
@@ -269,8 +271,9 @@ void HistoryWindow::displaySelected() {
     const std::vector<RecordRef> selected = model_->recordsFrom(currentGridRow(), 1);
     const TestKind kind = model_->query().kind;
     QString error;
-    const auto record = selected.empty() ? std::nullopt
-                                         : readStoredRecord(database_.open(kind), kind, selected.front(), &error);
+    const auto record = selected.empty()
+                            ? std::nullopt
+                            : readStoredRecord(database_.open(kind), kind, selected.front(), &error);
     if (!record) {
         prompter_.message(error, kInfo);
         return;

@@ -33,7 +33,7 @@ struct HistoryHost {
 
 class HistoryWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The local test databases in `folder`; every message goes through `prompter`.
     HistoryWindow(const QString& folder, Prompter& prompter, HistoryHost host, QWidget* parent = nullptr);
     ~HistoryWindow() override;
@@ -51,7 +51,7 @@ public:
     // The grid row of the current cell, counted as the Part's grid counts (-1: none).
     int currentGridRow() const;
 
-private:
+  private:
     void kindChosen();
     void columnChosen();
     void operatorChosen();
@@ -63,15 +63,15 @@ private:
     HistoryHost host_;
     HistoryDatabase database_;
     RecordGridModel* model_ = nullptr;
-    QComboBox* kind_ = nullptr;      // Combo3
-    QComboBox* column_ = nullptr;    // Combo1
-    QComboBox* operator_ = nullptr;  // Combo2
-    QLineEdit* value1_ = nullptr;    // Text1
-    QLineEdit* value2_ = nullptr;    // Text2
-    QLineEdit* count_ = nullptr;     // Text4
+    QComboBox* kind_ = nullptr;          // Combo3
+    QComboBox* column_ = nullptr;        // Combo1
+    QComboBox* operator_ = nullptr;      // Combo2
+    QLineEdit* value1_ = nullptr;        // Text1
+    QLineEdit* value2_ = nullptr;        // Text2
+    QLineEdit* count_ = nullptr;         // Text4
     QComboBox* displayGroup_ = nullptr;  // Combo4
-    QLineEdit* slot_ = nullptr;      // Text5
-    QLineEdit* runCount_ = nullptr;  // Text3
+    QLineEdit* slot_ = nullptr;          // Text5
+    QLineEdit* runCount_ = nullptr;      // Text3
     QLabel* statement_ = nullptr;
     QTableView* view_ = nullptr;
     QPushButton* queryButton_ = nullptr;

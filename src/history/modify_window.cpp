@@ -20,8 +20,9 @@ const QString kFailed = QStringLiteral("操作错误！请检查以后重新执�
 
 }  // namespace
 
-ModifyWindow::ModifyWindow(TestKind channel1Kind, const RecordGridModel& grid, std::optional<RecordRef> record,
-                           HistoryDatabase& database, Prompter& prompter, QWidget* parent)
+ModifyWindow::ModifyWindow(TestKind channel1Kind, const RecordGridModel& grid,
+                           std::optional<RecordRef> record, HistoryDatabase& database, Prompter& prompter,
+                           QWidget* parent)
     : QDialog(parent),
       kind_(channel1Kind),
       listedKind_(grid.query().kind),

@@ -17,7 +17,7 @@ namespace varnot {
 
 class ModifyWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `record`: the record selected when the window was opened, listed by `grid`'s query.
     ModifyWindow(TestKind channel1Kind, const RecordGridModel& grid, std::optional<RecordRef> record,
                  HistoryDatabase& database, Prompter& prompter, QWidget* parent = nullptr);
@@ -25,7 +25,7 @@ public:
     // 记录修改.
     void modify();
 
-private:
+  private:
     TestKind kind_;
     TestKind listedKind_;
     std::optional<RecordRef> record_;

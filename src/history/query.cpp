@@ -15,7 +15,9 @@ const QString kDateColumn = QStringLiteral("测试日期");
 // Items 4 and 5 of each list are text columns, item 6 the date column.
 constexpr int kFirstTextItem = 3, kDateItem = 5;
 
-int itemOf(TestKind kind, const QString& column) { return int(conditionColumns(kind).indexOf(column)); }
+int itemOf(TestKind kind, const QString& column) {
+    return int(conditionColumns(kind).indexOf(column));
+}
 
 bool isTextItem(TestKind kind, const QString& column) {
     const int i = itemOf(kind, column);
@@ -33,7 +35,9 @@ std::optional<LocalColumnType> columnType(TestKind kind, const QString& column) 
 }
 
 // The comparison operators as they reach the statement; "介于" is handled apart.
-bool isComparison(const QString& op) { return op == u">" || op == u"<" || op == u"="; }
+bool isComparison(const QString& op) {
+    return op == u">" || op == u"<" || op == u"=";
+}
 
 }  // namespace
 
@@ -50,20 +54,24 @@ std::optional<TestKind> historyKindOf(const QString& name) {
 }
 
 const QStringList& conditionColumns(TestKind kind) {
-    static const QStringList tv = {QStringLiteral("化成电压"), QStringLiteral("测试电流"), QStringLiteral("升压时间"),
-                                   QStringLiteral("测试编号"), QStringLiteral("测试人"), kDateColumn};
+    static const QStringList tv = {QStringLiteral("化成电压"), QStringLiteral("测试电流"),
+                                   QStringLiteral("升压时间"), QStringLiteral("测试编号"),
+                                   QStringLiteral("测试人"),   kDateColumn};
     static const QStringList leakage = {QStringLiteral("漏电流电压"), QStringLiteral("漏电流"),
-                                        QStringLiteral("测试时间"), QStringLiteral("测试编号"),
-                                        QStringLiteral("测试人"), kDateColumn};
+                                        QStringLiteral("测试时间"),   QStringLiteral("测试编号"),
+                                        QStringLiteral("测试人"),     kDateColumn};
     // 火花电压 names no column of the electrolyte table (it has 火花电压1..3): a query on it finds
     // nothing, as it always has.
     static const QStringList electrolyte = {QStringLiteral("测试电流"), QStringLiteral("设定电压"),
                                             QStringLiteral("火花电压"), QStringLiteral("测试编号"),
-                                            QStringLiteral("测试人"), kDateColumn};
+                                            QStringLiteral("测试人"),   kDateColumn};
     switch (kind) {
-        case TestKind::TV: return tv;
-        case TestKind::Leakage: return leakage;
-        case TestKind::Electrolyte: break;
+        case TestKind::TV:
+            return tv;
+        case TestKind::Leakage:
+            return leakage;
+        case TestKind::Electrolyte:
+            break;
     }
     return electrolyte;
 }
@@ -80,14 +88,17 @@ QStringList gridColumns(TestKind kind) {
 }
 
 QString qstr(const HistoryQuery& q) {
-    const QString head = QStringLiteral("select * from ") + parameterTable(q.kind) + QStringLiteral(" where ");
+    const QString head =
+        QStringLiteral("select * from ") + parameterTable(q.kind) + QStringLiteral(" where ");
     if (isTextItem(q.kind, q.column)) return head + q.column + QStringLiteral("='") + q.value1 + u'\'';
     if (isDateItem(q.kind, q.column)) {
         if (q.op == kBetween)
-            return head + QStringLiteral("测试日期 between #") + q.value1 + QStringLiteral("# AND #") + q.value2 + u'#';
+            return head + QStringLiteral("测试日期 between #") + q.value1 + QStringLiteral("# AND #") +
+                   q.value2 + u'#';
         return head + kDateColumn + q.op + u'#' + q.value1 + u'#';
     }
-    if (q.op == kBetween) return head + q.column + QStringLiteral(" between ") + q.value1 + QStringLiteral(" AND ") + q.value2;
+    if (q.op == kBetween)
+        return head + q.column + QStringLiteral(" between ") + q.value1 + QStringLiteral(" AND ") + q.value2;
     return head + q.column + q.op + q.value1;
 }
 

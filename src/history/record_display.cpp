@@ -26,32 +26,42 @@ struct FieldSource {
 
 // Which column fills which field of the slot.
 const FieldSource kTvFields[] = {
-    {Field::FormationVoltage, "化成电压"}, {Field::TestCurrent, "测试电流"},   {Field::DelayTime, "延迟时间"},
-    {Field::RiseTimeLimit, "升压时间指标"}, {Field::RiseTime, "升压时间"},     {Field::TvValue, "TV值"},
-    {Field::WaterTemperature, "水温度"},    {Field::TvJudgement, "TV特性"},    {Field::TvTestNumber, "测试编号"},
-    {Field::ReadoutVm, "Vmax"},             {Field::ReadoutTA, "升压时间"},     {Field::TvOperator, "测试人"},
+    {Field::FormationVoltage, "化成电压"}, {Field::TestCurrent, "测试电流"},
+    {Field::DelayTime, "延迟时间"},        {Field::RiseTimeLimit, "升压时间指标"},
+    {Field::RiseTime, "升压时间"},         {Field::TvValue, "TV值"},
+    {Field::WaterTemperature, "水温度"},   {Field::TvJudgement, "TV特性"},
+    {Field::TvTestNumber, "测试编号"},     {Field::ReadoutVm, "Vmax"},
+    {Field::ReadoutTA, "升压时间"},        {Field::TvOperator, "测试人"},
     {Field::TvTestDate, "测试日期"},
 };
 const FieldSource kLeakageFields[] = {
-    {Field::LeakageVoltage, "漏电流电压"},  {Field::TestCurrent, "测试电流"},   {Field::LeakageLimit, "漏电流指标"},
-    {Field::LeakageTestTime, "测试时间"},   {Field::LeakageCurrent, "漏电流"},  {Field::WaterTemperature, "水温度"},
-    {Field::LeakageJudgement, "漏电流特性"}, {Field::TvTestNumber, "测试编号"}, {Field::ReadoutTB, "采样次数"},
-    {Field::TvOperator, "测试人"},           {Field::TvTestDate, "测试日期"},
+    {Field::LeakageVoltage, "漏电流电压"},   {Field::TestCurrent, "测试电流"},
+    {Field::LeakageLimit, "漏电流指标"},     {Field::LeakageTestTime, "测试时间"},
+    {Field::LeakageCurrent, "漏电流"},       {Field::WaterTemperature, "水温度"},
+    {Field::LeakageJudgement, "漏电流特性"}, {Field::TvTestNumber, "测试编号"},
+    {Field::ReadoutTB, "采样次数"},          {Field::TvOperator, "测试人"},
+    {Field::TvTestDate, "测试日期"},
 };
 const FieldSource kElectrolyteFields[] = {
-    {Field::ElecCurrent, "测试电流"},    {Field::ElecSetVoltage, "设定电压"}, {Field::ElecReference, "参考电压"},
-    {Field::SparkDelay, "闪火延时"},     {Field::SparkCorrection, "闪火修正"}, {Field::MaxVoltage, "最大电压"},
-    {Field::MinVoltage, "最小电压"},     {Field::Spark1Voltage, "火花电压1"},  {Field::Spark1Time, "火花时间1"},
-    {Field::Spark2Voltage, "火花电压2"}, {Field::Spark2Time, "火花时间2"},    {Field::Spark3Voltage, "火花电压3"},
-    {Field::Spark3Time, "火花时间3"},    {Field::ElecJudgement, "判定结果"},  {Field::ElecTestNumber, "测试编号"},
-    {Field::ReadoutTA, "采样次数"},      {Field::ElecOperator, "测试人"},     {Field::ElecTestDate, "测试日期"},
+    {Field::ElecCurrent, "测试电流"},     {Field::ElecSetVoltage, "设定电压"},
+    {Field::ElecReference, "参考电压"},   {Field::SparkDelay, "闪火延时"},
+    {Field::SparkCorrection, "闪火修正"}, {Field::MaxVoltage, "最大电压"},
+    {Field::MinVoltage, "最小电压"},      {Field::Spark1Voltage, "火花电压1"},
+    {Field::Spark1Time, "火花时间1"},     {Field::Spark2Voltage, "火花电压2"},
+    {Field::Spark2Time, "火花时间2"},     {Field::Spark3Voltage, "火花电压3"},
+    {Field::Spark3Time, "火花时间3"},     {Field::ElecJudgement, "判定结果"},
+    {Field::ElecTestNumber, "测试编号"},  {Field::ReadoutTA, "采样次数"},
+    {Field::ElecOperator, "测试人"},      {Field::ElecTestDate, "测试日期"},
 };
 
 std::span<const FieldSource> fieldsOf(TestKind kind) {
     switch (kind) {
-        case TestKind::TV: return kTvFields;
-        case TestKind::Leakage: return kLeakageFields;
-        case TestKind::Electrolyte: break;
+        case TestKind::TV:
+            return kTvFields;
+        case TestKind::Leakage:
+            return kLeakageFields;
+        case TestKind::Electrolyte:
+            break;
     }
     return kElectrolyteFields;
 }
@@ -75,7 +85,8 @@ int integer(const ConsoleState& s, Field f, int ch) {
 
 }  // namespace
 
-std::optional<StoredRecord> readStoredRecord(QSqlDatabase db, TestKind kind, const RecordRef& record, QString* error) {
+std::optional<StoredRecord> readStoredRecord(QSqlDatabase db, TestKind kind, const RecordRef& record,
+                                             QString* error) {
     const auto fail = [&](const QString& why) {
         if (error) *error = QStringLiteral("记录 ") + record.name + QStringLiteral(" 无法显示：") + why;
         return std::nullopt;
@@ -122,9 +133,12 @@ std::vector<int> switchedGroups(int displayGroup) {
 
 int displaySpan(const ConsoleState& s, int slot, TestKind kind) {
     switch (kind) {
-        case TestKind::TV: return integer(s, Field::RiseTime, slot) + integer(s, Field::DelayTime, slot);
-        case TestKind::Leakage: return integer(s, Field::LeakageTestTime, slot);
-        case TestKind::Electrolyte: break;
+        case TestKind::TV:
+            return integer(s, Field::RiseTime, slot) + integer(s, Field::DelayTime, slot);
+        case TestKind::Leakage:
+            return integer(s, Field::LeakageTestTime, slot);
+        case TestKind::Electrolyte:
+            break;
     }
     return integer(s, Field::SparkDelay, slot) + integer(s, Field::Spark1Time, slot);
 }
@@ -147,8 +161,8 @@ bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error
     if (span < 1 || std::size_t(span) > record.volts.size()) {
         if (error)
             *error = QStringLiteral("记录 ") + record.name + QStringLiteral(" 无法显示：曲线只有 ") +
-                     QString::number(record.volts.size()) + QStringLiteral(" 个点，需要 ") + QString::number(span) +
-                     QStringLiteral(" 个");
+                     QString::number(record.volts.size()) + QStringLiteral(" 个点，需要 ") +
+                     QString::number(span) + QStringLiteral(" 个");
         return false;
     }
     for (const FieldSource& f : fieldsOf(record.kind)) state.field(f.field, s) = filled.field(f.field, s);
@@ -208,7 +222,8 @@ bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error
         markGroup(k, text);
         state.statusPanels[s] = channel + QStringLiteral("路C点") + point(k, value, unit);
         const double x = xGroup(s, k, plots.hxfd16), y = yGroupVoltage(curves.V[s][std::size_t(k)], groupRef);
-        group.text(x, y + 200, QStringLiteral("Vmax") + channel + u'-' + state.field(Field::ReadoutVm, s) + u'V', kBlack);
+        group.text(x, y + 200,
+                   QStringLiteral("Vmax") + channel + u'-' + state.field(Field::ReadoutVm, s) + u'V', kBlack);
     };
 
     switch (record.kind) {
@@ -223,7 +238,8 @@ bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error
                 const QPointF at = markPointB(live, s, b);
                 own.text(at.x(), at.y(), QStringLiteral("B点:"), kBlack);
                 const double x = xGroup(s, b, plots.hxfd16);
-                group.text(x, yGroupVoltage(curves.V[s][std::size_t(b)], groupRef), QStringLiteral("B点:"), kBlack);
+                group.text(x, yGroupVoltage(curves.V[s][std::size_t(b)], groupRef), QStringLiteral("B点:"),
+                           kBlack);
             }
             state.field(Field::ReadoutVT, s) = volts(span);
             markC(span, volts(span), "V");

@@ -24,7 +24,8 @@ struct StoredRecord {
 
 // Reads a record listed by the grid: its parameter row and its whole curve. Nullopt with `error`
 // set (a text naming the record) when the file, the row or the curve table is missing.
-std::optional<StoredRecord> readStoredRecord(QSqlDatabase db, TestKind kind, const RecordRef& record, QString* error);
+std::optional<StoredRecord> readStoredRecord(QSqlDatabase db, TestKind kind, const RecordRef& record,
+                                             QString* error);
 
 // The display groups "1-3通道", "4-6通道", "1-6通道", as indices 0, 1, 2.
 struct DisplaySlot {

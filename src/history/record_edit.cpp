@@ -10,17 +10,22 @@
 namespace varnot {
 
 const QStringList& modifiableColumns(TestKind kind) {
-    static const QStringList tv = {"化成电压", "测试电流", "延迟时间", "升压时间指标", "升压时间", "TV值", "水温度",
-                                   "TV特性", "水煮前", "水煮后", "头位置", "尾位置", "测试人", "测试日期"};
-    static const QStringList leakage = {"漏电流电压", "测试电流", "漏电流指标", "测试时间", "漏电流", "水温度",
-                                        "漏电流特性", "水煮前", "水煮后", "头位置", "尾位置", "测试人", "测试日期"};
-    static const QStringList electrolyte = {"测试电流", "设定电压", "参考电压", "闪火延时", "闪火修正", "最大电压",
-                                            "最小电压", "火花电压1", "火花时间1", "火花电压2", "火花时间2",
-                                            "火花电压3", "火花时间3", "判定结果", "测试人", "测试日期"};
+    static const QStringList tv = {"化成电压", "测试电流", "延迟时间", "升压时间指标", "升压时间",
+                                   "TV值",     "水温度",   "TV特性",   "水煮前",       "水煮后",
+                                   "头位置",   "尾位置",   "测试人",   "测试日期"};
+    static const QStringList leakage = {"漏电流电压", "测试电流",   "漏电流指标", "测试时间", "漏电流",
+                                        "水温度",     "漏电流特性", "水煮前",     "水煮后",   "头位置",
+                                        "尾位置",     "测试人",     "测试日期"};
+    static const QStringList electrolyte = {
+        "测试电流",  "设定电压",  "参考电压",  "闪火延时",  "闪火修正",  "最大电压", "最小电压", "火花电压1",
+        "火花时间1", "火花电压2", "火花时间2", "火花电压3", "火花时间3", "判定结果", "测试人",   "测试日期"};
     switch (kind) {
-        case TestKind::TV: return tv;
-        case TestKind::Leakage: return leakage;
-        case TestKind::Electrolyte: break;
+        case TestKind::TV:
+            return tv;
+        case TestKind::Leakage:
+            return leakage;
+        case TestKind::Electrolyte:
+            break;
     }
     return electrolyte;
 }
@@ -30,7 +35,8 @@ std::optional<QVariant> modifiedValue(TestKind kind, const QString& column, cons
     for (const LocalColumn& c : parameterColumns(kind)) {
         if (c.name != column) continue;
         switch (c.type) {
-            case LocalColumnType::Text: return QVariant(text);
+            case LocalColumnType::Text:
+                return QVariant(text);
             case LocalColumnType::Number: {
                 const auto d = toDouble(text);
                 if (!d) return std::nullopt;

@@ -27,12 +27,14 @@ QString cellText(LocalColumnType type, const QVariant& v) {
             const double d = v.toDouble(&ok);
             return ok ? shortestText(d) : v.toString();
         }
-        case LocalColumnType::YesNo: return v.toInt() != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        case LocalColumnType::YesNo:
+            return v.toInt() != 0 ? QStringLiteral("True") : QStringLiteral("False");
         case LocalColumnType::Date: {
             const QDate d = QDate::fromString(v.toString(), Qt::ISODate);
             return d.isValid() ? d.toString(QStringLiteral("yyyy/MM/dd")) : v.toString();
         }
-        case LocalColumnType::Text: break;
+        case LocalColumnType::Text:
+            break;
     }
     return v.toString();
 }
@@ -44,7 +46,9 @@ HistoryDatabase::HistoryDatabase(QString folder) : folder_(std::move(folder)) {
     connection_ = QStringLiteral("varnot-history-%1").arg(++opened);
 }
 
-HistoryDatabase::~HistoryDatabase() { close(); }
+HistoryDatabase::~HistoryDatabase() {
+    close();
+}
 
 void HistoryDatabase::close() {
     if (!QSqlDatabase::contains(connection_)) return;
@@ -97,7 +101,8 @@ std::optional<qint64> RecordGridModel::run(const HistoryQuery& query) {
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT MAX(rowid) FROM %1").arg(quoteIdentifier(parameterTable(query.kind)))) ||
+        if (!q.exec(QStringLiteral("SELECT MAX(rowid) FROM %1")
+                        .arg(quoteIdentifier(parameterTable(query.kind)))) ||
             !q.next())
             return std::nullopt;
         maxRowid = q.value(0).toLongLong();
@@ -149,7 +154,8 @@ bool RecordGridModel::readPage(qint64 after, int limit, std::vector<Row>& out) c
     for (const LocalColumn& c : cols) names << quoteIdentifier(c.name);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE (%3) AND rowid > ? AND rowid <= ? ORDER BY rowid LIMIT ?")
+    q.prepare(QStringLiteral(
+                  "SELECT rowid, %1 FROM %2 WHERE (%3) AND rowid > ? AND rowid <= ? ORDER BY rowid LIMIT ?")
                   .arg(names.join(u','), quoteIdentifier(parameterTable(query_.kind)), condition_.where));
     for (const QVariant& v : condition_.values) q.addBindValue(v);
     q.addBindValue(after);

@@ -27,7 +27,7 @@ struct RecordRef {
 // queries, deletions and scrolling. A file that was removed or replaced gets a new connection;
 // a missing file is never created.
 class HistoryDatabase {
-public:
+  public:
     explicit HistoryDatabase(QString folder);
     ~HistoryDatabase();
     HistoryDatabase(const HistoryDatabase&) = delete;
@@ -38,7 +38,7 @@ public:
     QSqlDatabase open(TestKind kind);
     void close();
 
-private:
+  private:
     QString folder_;
     QString connection_;
     QString path_;
@@ -47,7 +47,7 @@ private:
 
 class RecordGridModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit RecordGridModel(HistoryDatabase& database, QObject* parent = nullptr);
 
     // Runs a query. Nullopt when it could not run (a missing file, a column the table lacks, a
@@ -79,7 +79,7 @@ public:
 
     static constexpr int kPage = 256;
 
-private:
+  private:
     struct Row {
         qint64 rowid;
         QVariantList values;

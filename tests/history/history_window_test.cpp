@@ -1,8 +1,8 @@
 // The history window through its own widgets: opened from the console window, its lists and
 // value fields, the query with its count and messages, and deleting one record or a run of them.
+#include "history/history_window.h"
 #include "console/console.h"
 #include "console/console_window.h"
-#include "history/history_window.h"
 #include "history/modify_window.h"
 #include "stored_tests.h"
 #include "support/event_wait.h"
@@ -35,13 +35,14 @@ const QString kNoSelection = QStringLiteral("操作错误！您还没有选中�
 const QString kDeleted = QStringLiteral("删除完毕！");
 
 class HistoryWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
         settings->initialiseMissing();
         settings->write(Section::Canshu, u"dbpath", dir.filePath("db"));
-        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
+        console =
+            std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
         console->load();
         window = std::make_unique<ConsoleWindow>(*console);
         window->setPrompter(prompter);
@@ -87,7 +88,9 @@ protected:
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
     }
-    void press(HistoryWindow* h, const char* button) { QTest::mouseClick(in<QPushButton>(h, button), Qt::LeftButton); }
+    void press(HistoryWindow* h, const char* button) {
+        QTest::mouseClick(in<QPushButton>(h, button), Qt::LeftButton);
+    }
     // Queries TV records by 化成电压 > value.
     void queryAbove(HistoryWindow* h, const QString& value) {
         choose(h, "Combo3", QStringLiteral("TV测试"));
@@ -111,7 +114,9 @@ protected:
         return names;
     }
     QStringList stored() { return FileCheck(databases().filePath(TestKind::TV)).names("铝箔TV参数"); }
-    bool curveStored(const QString& name) { return FileCheck(databases().filePath(TestKind::TV)).tableExists(name); }
+    bool curveStored(const QString& name) {
+        return FileCheck(databases().filePath(TestKind::TV)).tableExists(name);
+    }
 
     QTemporaryDir dir;
     ScriptedPrompter prompter;
@@ -153,7 +158,8 @@ TEST_F(HistoryWindowTest, ListsFollowTheKindAndAnOperatorResetsTheValues) {
     };
     EXPECT_EQ(items("Combo3"), QStringList({"TV测试", "漏电流测试", "电解液测试"}));
     EXPECT_EQ(items("Combo4"), QStringList({"1-3通道", "4-6通道", "1-6通道"}));
-    EXPECT_EQ(items("Combo1"), QStringList({"化成电压", "测试电流", "升压时间", "测试编号", "测试人", "测试日期"}));
+    EXPECT_EQ(items("Combo1"),
+              QStringList({"化成电压", "测试电流", "升压时间", "测试编号", "测试人", "测试日期"}));
     EXPECT_EQ(items("Combo2"), QStringList({">", "<", "介于", "="}));
     EXPECT_EQ(in<QLineEdit>(h, "Text1")->text(), "0");
     EXPECT_EQ(in<QLineEdit>(h, "Text3")->text(), "1");
@@ -162,15 +168,18 @@ TEST_F(HistoryWindowTest, ListsFollowTheKindAndAnOperatorResetsTheValues) {
     EXPECT_FALSE(in<QLineEdit>(h, "Text2")->isEnabled());
 
     choose(h, "Combo3", QStringLiteral("电解液测试"));
-    EXPECT_EQ(items("Combo1"), QStringList({"测试电流", "设定电压", "火花电压", "测试编号", "测试人", "测试日期"}));
+    EXPECT_EQ(items("Combo1"),
+              QStringList({"测试电流", "设定电压", "火花电压", "测试编号", "测试人", "测试日期"}));
     choose(h, "Combo3", QStringLiteral("漏电流测试"));
-    EXPECT_EQ(items("Combo1"), QStringList({"漏电流电压", "漏电流", "测试时间", "测试编号", "测试人", "测试日期"}));
+    EXPECT_EQ(items("Combo1"),
+              QStringList({"漏电流电压", "漏电流", "测试时间", "测试编号", "测试人", "测试日期"}));
 
     struct Case {
         const char* op;
         bool secondValue;
     };
-    for (const Case& c : {Case{"介于", true}, Case{"<", false}, Case{"=", false}, Case{"介于", true}, Case{">", false}}) {
+    for (const Case& c :
+         {Case{"介于", true}, Case{"<", false}, Case{"=", false}, Case{"介于", true}, Case{">", false}}) {
         type(h, "Text1", QStringLiteral("55"));
         type(h, "Text2", QStringLiteral("66"));
         choose(h, "Combo2", QString::fromUtf8(c.op));
@@ -279,7 +288,9 @@ TEST_F(HistoryWindowTest, DeletesTheRunNamedBeforeTheFirstIsDeleted) {
     type(h, "Text3", QStringLiteral("4"));
     prompter.shown.clear();
     prompter.answers = {true};
-    prompter.onQuestion = [&](const QString&) { ASSERT_EQ(databases().save(tvTest("NEWHL", 900)), QString()); };
+    prompter.onQuestion = [&](const QString&) {
+        ASSERT_EQ(databases().save(tvTest("NEWHL", 900)), QString());
+    };
     press(h, "Command9");
     prompter.onQuestion = nullptr;
     EXPECT_EQ(stored(), QStringList({"T1HL", "NEWHL"}));
@@ -412,7 +423,9 @@ TEST_F(HistoryWindowTest, DisplayPutsTheRecordIntoTheNextSlotOfTheGroup) {
         int slot;
         const char* nextAfter;
     };
-    const Case cases[] = {{"1-3通道", "2", 2, 2, "3"}, {"1-3通道", "", 3, 0, "1"}, {"4-6通道", "0", 2, 3, "4"},
+    const Case cases[] = {{"1-3通道", "2", 2, 2, "3"},
+                          {"1-3通道", "", 3, 0, "1"},
+                          {"4-6通道", "0", 2, 3, "4"},
                           {"1-6通道", "5", 3, 5, "0"}};
     for (const Case& c : cases) {
         choose(h, "Combo4", QString::fromUtf8(c.group));
@@ -447,7 +460,9 @@ TEST_F(HistoryWindowTest, DisplayScalesALeakageRecordOnItsOwnVoltage) {
     StoredTest t;
     t.kind = TestKind::Leakage;
     t.recordName = QStringLiteral("K1HL");
-    t.values = {{QStringLiteral("漏电流电压"), 350}, {QStringLiteral("测试时间"), 20}, {QStringLiteral("漏电流"), 0.25}};
+    t.values = {{QStringLiteral("漏电流电压"), 350},
+                {QStringLiteral("测试时间"), 20},
+                {QStringLiteral("漏电流"), 0.25}};
     for (int k = 1; k <= 20; ++k) {
         t.volts.push_back(17.5f * float(k));
         t.amps.push_back(0.25f);
@@ -482,7 +497,8 @@ TEST_F(HistoryWindowTest, ARecordThatCannotBeShownIsNamedAndTheConsoleGoesOn) {
         prompter.shown.clear();
         press(h, "Command3");
         ASSERT_EQ(prompter.shown.size(), 1u) << row;
-        EXPECT_TRUE(prompter.shown[0].text.contains(row == 2 ? "S1HL" : "S2HL")) << prompter.shown[0].text.toStdString();
+        EXPECT_TRUE(prompter.shown[0].text.contains(row == 2 ? "S1HL" : "S2HL"))
+            << prompter.shown[0].text.toStdString();
         EXPECT_EQ(field(Field::TvTestNumber, 0), numberBefore);
         EXPECT_EQ(in<QLineEdit>(h, "Text5")->text(), "0");
     }

@@ -14,7 +14,8 @@ using namespace varnot::testing;
 namespace {
 
 HistoryQuery query(TestKind kind, const char* column, const char* op, const char* v1, const char* v2 = "") {
-    return {kind, QString::fromUtf8(column), QString::fromUtf8(op), QString::fromUtf8(v1), QString::fromUtf8(v2)};
+    return {kind, QString::fromUtf8(column), QString::fromUtf8(op), QString::fromUtf8(v1),
+            QString::fromUtf8(v2)};
 }
 
 TEST(HistoryStatement, TextsAsTheOperatorReadsThem) {
@@ -29,8 +30,10 @@ TEST(HistoryStatement, TextsAsTheOperatorReadsThem) {
          "select * from 电解液参数 where 测试日期<#2009-09-01#"},
         {query(TestKind::TV, "测试日期", "介于", "2009-01-01", "2009-12-31"),
          "select * from 铝箔TV参数 where 测试日期 between #2009-01-01# AND #2009-12-31#"},
-        {query(TestKind::TV, "升压时间", "介于", "0", "1000"), "select * from 铝箔TV参数 where 升压时间 between 0 AND 1000"},
-        {query(TestKind::TV, "测试编号", "介于", "A7HL", "x"), "select * from 铝箔TV参数 where 测试编号='A7HL'"},
+        {query(TestKind::TV, "升压时间", "介于", "0", "1000"),
+         "select * from 铝箔TV参数 where 升压时间 between 0 AND 1000"},
+        {query(TestKind::TV, "测试编号", "介于", "A7HL", "x"),
+         "select * from 铝箔TV参数 where 测试编号='A7HL'"},
         {query(TestKind::Electrolyte, "火花电压", "=", "5"), "select * from 电解液参数 where 火花电压=5"},
     };
     for (const Case& c : cases) EXPECT_EQ(qstr(c.q).toStdString(), c.text);
@@ -47,23 +50,25 @@ TEST(HistoryStatement, ConditionsBindTheirValuesAndRefuseWhatNoColumnHolds) {
     ASSERT_TRUE(dates);
     EXPECT_EQ(dates->values, (QVariantList{QStringLiteral("2009-01-05"), QStringLiteral("2009-12-31")}));
 
-    for (const HistoryQuery& q : {query(TestKind::Electrolyte, "火花电压", ">", "5"),
-                                  query(TestKind::TV, "化成电压", ">", "0 or 1=1"),
-                                  query(TestKind::TV, "化成电压", "介于", "0", "abc"),
-                                  query(TestKind::TV, "测试日期", "<", "2009-13-01"),
-                                  query(TestKind::TV, "测试日期", "=", "01.09.2009"),
-                                  query(TestKind::TV, "化成电压", "", "100"),
-                                  query(TestKind::TV, "Vmax", ">", "100")})
+    for (const HistoryQuery& q :
+         {query(TestKind::Electrolyte, "火花电压", ">", "5"),
+          query(TestKind::TV, "化成电压", ">", "0 or 1=1"),
+          query(TestKind::TV, "化成电压", "介于", "0", "abc"),
+          query(TestKind::TV, "测试日期", "<", "2009-13-01"),
+          query(TestKind::TV, "测试日期", "=", "01.09.2009"), query(TestKind::TV, "化成电压", "", "100"),
+          query(TestKind::TV, "Vmax", ">", "100")})
         EXPECT_FALSE(queryCondition(q)) << qstr(q).toStdString();
 }
 
 class HistoryGrid : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         std::vector<StoredTest> tests = {
-            tvTest("A1HL", 100, 5, "A01", QDate(2009, 1, 1)),   tvTest("A1HM", 150, 50, "A02", QDate(2009, 6, 30)),
-            tvTest("A2HR", 200, 90, "A01", QDate(2009, 9, 1)),  tvTest("B1TL", 400, 1000, "B", QDate(2010, 1, 1)),
+            tvTest("A1HL", 100, 5, "A01", QDate(2009, 1, 1)),
+            tvTest("A1HM", 150, 50, "A02", QDate(2009, 6, 30)),
+            tvTest("A2HR", 200, 90, "A01", QDate(2009, 9, 1)),
+            tvTest("B1TL", 400, 1000, "B", QDate(2010, 1, 1)),
             tvTest("B2TM", 99.5, 0, "A01", QDate(2008, 12, 31)),
         };
         ASSERT_EQ(databases.save(tests), QString());
@@ -111,10 +116,11 @@ TEST_F(HistoryGrid, TypedStatementsMatchNothingAndChangeNothing) {
     FileCheck check(file());
     ASSERT_TRUE(check.exec("CREATE TABLE x (a INTEGER)"));
     const int tables = check.tables();
-    for (const HistoryQuery& q : {query(TestKind::TV, "化成电压", ">", "0 or 1=1"),
-                                  query(TestKind::TV, "测试人", "=", "'; drop table x; --"),
-                                  query(TestKind::TV, "测试编号", "=", "' or '1'='1"),
-                                  query(TestKind::TV, "测试日期", "介于", "2009-01-01", "2009-12-31# or 1=1 or #")}) {
+    for (const HistoryQuery& q :
+         {query(TestKind::TV, "化成电压", ">", "0 or 1=1"),
+          query(TestKind::TV, "测试人", "=", "'; drop table x; --"),
+          query(TestKind::TV, "测试编号", "=", "' or '1'='1"),
+          query(TestKind::TV, "测试日期", "介于", "2009-01-01", "2009-12-31# or 1=1 or #")}) {
         const auto n = model.run(q);
         EXPECT_TRUE(!n || *n == 0) << qstr(q).toStdString();
     }
@@ -265,9 +271,10 @@ TEST(RecordDisplay, SlotsWalkThroughTheChosenGroup) {
 }
 
 TEST(RecordDisplay, ZoomFitsTheSpan) {
-    const std::pair<int, float> cases[] = {{1, 0.03125f}, {9, 0.03125f}, {10, 0.0625f}, {39, 0.125f}, {40, 0.25f},
-                                           {159, 0.5f},   {160, 1.0f},   {270, 1.0f},   {319, 1.0f},  {320, 2.0f},
-                                           {2559, 8.0f},  {2560, 16.0f}, {5119, 16.0f}, {5120, 32.0f}, {6000, 32.0f}};
+    const std::pair<int, float> cases[] = {{1, 0.03125f}, {9, 0.03125f}, {10, 0.0625f}, {39, 0.125f},
+                                           {40, 0.25f},   {159, 0.5f},   {160, 1.0f},   {270, 1.0f},
+                                           {319, 1.0f},   {320, 2.0f},   {2559, 8.0f},  {2560, 16.0f},
+                                           {5119, 16.0f}, {5120, 32.0f}, {6000, 32.0f}};
     for (const auto& [span, zoom] : cases) EXPECT_EQ(zoomForSpan(span), zoom) << span;
 }
 

@@ -23,10 +23,10 @@ inline StoredTest tvTest(const QString& name, double volts, double rise = 10, co
     StoredTest t;
     t.kind = TestKind::TV;
     t.recordName = name;
-    t.values = {{QStringLiteral("化成电压"), volts},   {QStringLiteral("测试电流"), 2},
-                {QStringLiteral("延迟时间"), 20},      {QStringLiteral("升压时间"), rise},
+    t.values = {{QStringLiteral("化成电压"), volts},  {QStringLiteral("测试电流"), 2},
+                {QStringLiteral("延迟时间"), 20},     {QStringLiteral("升压时间"), rise},
                 {QStringLiteral("TV值"), volts - 40}, {QStringLiteral("TV特性"), QStringLiteral("合格")},
-                {QStringLiteral("水煮前"), true},      {QStringLiteral("测试人"), tester},
+                {QStringLiteral("水煮前"), true},     {QStringLiteral("测试人"), tester},
                 {QStringLiteral("测试日期"), date}};
     t.volts = {1.5f, 2.5f, 3.5f};
     t.amps = {0.1f, 0.1f, 0.1f};
@@ -42,7 +42,7 @@ inline std::vector<StoredTest> numberedTests(int n, int from = 1) {
 
 // A look into a database file from outside the window.
 class FileCheck {
-public:
+  public:
     explicit FileCheck(const QString& file) : name_(QStringLiteral("history-check-%1").arg(++count_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
         db.setDatabaseName(file);
@@ -88,7 +88,7 @@ public:
         return q.exec(sql);
     }
 
-private:
+  private:
     QString name_;
     static inline int count_ = 0;
 };
