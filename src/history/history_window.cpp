@@ -228,8 +228,8 @@ void HistoryWindow::deleteSelected() {
     const std::vector<RecordRef> records = model_->recordsFrom(row, 1);
     deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
     prompter_.message(kDeleted, kInfo);
+    // Nothing stays selected: another delete takes a record the operator picks anew.
     present(model_->query());
-    view_->setCurrentIndex(model_->index(row - 1, 0));
 }
 
 void HistoryWindow::deleteRun() {
@@ -246,8 +246,8 @@ void HistoryWindow::deleteRun() {
     const std::vector<RecordRef> records = model_->recordsFrom(row, *n);
     deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
     runCount_->setText(QStringLiteral("0"));
+    // Nothing stays selected: another delete takes a record the operator picks anew.
     present(model_->query());
-    view_->setCurrentIndex(model_->index(row - 1, 0));
     prompter_.message(kDeleted, kInfo);
 }
 
@@ -274,7 +274,7 @@ void HistoryWindow::displaySelected() {
     const auto record = selected.empty()
                             ? std::nullopt
                             : readStoredRecord(database_.open(kind), kind, selected.front(), &error);
-    if (!record) {
+    if (!record || !recordDisplayable(*record, &error)) {
         prompter_.message(error, kInfo);
         return;
     }

@@ -149,23 +149,36 @@ float zoomForSpan(int span) {
     return zoom;
 }
 
-bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error) {
-    ConsoleState& state = live.s;
-    // The span is known from the record before anything of the slot changes.
-    ConsoleState filled = state;
+namespace {
+
+// The slot's fields as the record fills them.
+void fillFields(ConsoleState& state, int s, const StoredRecord& record) {
     for (const FieldSource& f : fieldsOf(record.kind)) {
         const QString column = QString::fromUtf8(f.column);
-        filled.field(f.field, s) = fieldText(record.values.value(column), column == u"测试日期");
+        state.field(f.field, s) = fieldText(record.values.value(column), column == u"测试日期");
     }
-    const int span = std::min(displaySpan(filled, s, record.kind), kLastSample);
-    if (span < 1 || std::size_t(span) > record.volts.size()) {
-        if (error)
-            *error = QStringLiteral("记录 ") + record.name + QStringLiteral(" 无法显示：曲线只有 ") +
-                     QString::number(record.volts.size()) + QStringLiteral(" 个点，需要 ") +
-                     QString::number(span) + QStringLiteral(" 个");
-        return false;
-    }
-    for (const FieldSource& f : fieldsOf(record.kind)) state.field(f.field, s) = filled.field(f.field, s);
+}
+
+}  // namespace
+
+bool recordDisplayable(const StoredRecord& record, QString* error) {
+    // The span depends on the record's own columns only.
+    ConsoleState filled;
+    fillFields(filled, 0, record);
+    const int span = std::min(displaySpan(filled, 0, record.kind), kLastSample);
+    if (span >= 1 && std::size_t(span) <= record.volts.size()) return true;
+    if (error)
+        *error = QStringLiteral("记录 ") + record.name + QStringLiteral(" 无法显示：曲线只有 ") +
+                 QString::number(record.volts.size()) + QStringLiteral(" 个点，需要 ") +
+                 QString::number(span) + QStringLiteral(" 个");
+    return false;
+}
+
+bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error) {
+    if (!recordDisplayable(record, error)) return false;
+    ConsoleState& state = live.s;
+    fillFields(state, s, record);
+    const int span = std::min(displaySpan(state, s, record.kind), kLastSample);
 
     Plots& plots = live.plots;
     Curves& curves = live.curves;

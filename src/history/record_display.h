@@ -44,9 +44,12 @@ int displaySpan(const ConsoleState& s, int slot, TestKind kind);
 // 5120 on.
 float zoomForSpan(int span);
 
+// Whether the curve holds the span the record's columns ask for; else `error` names the record.
+bool recordDisplayable(const StoredRecord& record, QString* error);
+
 // Puts the record into the slot, whose group already runs the record's kind: fields, zoom and axes,
-// curve and marks, status text. The curve must hold at least the span; nullopt when it does not,
-// with `error` set.
+// curve and marks, status text. The curve must hold at least the span; false when it does not,
+// with `error` set and nothing changed.
 bool displayRecord(Live& live, int slot, const StoredRecord& record, QString* error);
 
 }  // namespace varnot

@@ -261,6 +261,12 @@ TEST_F(HistoryWindowTest, DeletesOnlyASelectedRecordWhenConfirmed) {
     EXPECT_TRUE(curveStored("T1HL") && curveStored("T3HL"));
     EXPECT_EQ(listed(h), QStringList({"T1HL", "T3HL"}));
     EXPECT_EQ(in<QLineEdit>(h, "Text4")->text(), "2");
+    // Nothing stays selected: a second delete asks for a record first.
+    prompter.shown.clear();
+    prompter.answers = {true};
+    press(h, "Command2");
+    EXPECT_EQ(prompter.messages(), QStringList({kNoSelection}));
+    EXPECT_EQ(stored().size(), 2);
 }
 
 TEST_F(HistoryWindowTest, DeletesTheRunNamedBeforeTheFirstIsDeleted) {
@@ -491,6 +497,7 @@ TEST_F(HistoryWindowTest, ARecordThatCannotBeShownIsNamedAndTheConsoleGoesOn) {
     HistoryWindow* h = open();
     ASSERT_NE(h, nullptr);
     queryAbove(h, QStringLiteral("0"));
+    console->selectKind(0, TestKind::Leakage);
     const QString numberBefore = field(Field::TvTestNumber, 0);
     for (int row : {2, 3}) {
         select(h, row);
@@ -500,6 +507,7 @@ TEST_F(HistoryWindowTest, ARecordThatCannotBeShownIsNamedAndTheConsoleGoesOn) {
         EXPECT_TRUE(prompter.shown[0].text.contains(row == 2 ? "S1HL" : "S2HL"))
             << prompter.shown[0].text.toStdString();
         EXPECT_EQ(field(Field::TvTestNumber, 0), numberBefore);
+        EXPECT_EQ(console->state().kind[0], TestKind::Leakage);
         EXPECT_EQ(in<QLineEdit>(h, "Text5")->text(), "0");
     }
 }
