@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
     console.load();
     ConsoleWindow window(console);
     windowPrompter.setParent(&window);
+    window.setPrompter(prompter);
     if (const QScreen* screen = window.screen()) {
         const QRect r = screen->availableGeometry();
         window.move(r.x() + (r.width() - window.width()) / 2, r.y() + (r.height() - window.height()) / 2);

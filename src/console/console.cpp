@@ -47,8 +47,6 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
         for (int c = 0; c < kChannels; ++c) state_.fields[f][c] = builtInValue(static_cast<Field>(f), c);
     for (const auto& [key, caption] : kToolbar)
         state_.toolbar[QString::fromLatin1(key)] = {QString::fromUtf8(caption), true};
-    // The history window is not part of this console yet; its button stays off.
-    state_.button(QStringLiteral("query2")).enabled = false;
     acquisitionTimer_.setInterval(timing_.acquisitionMs());
     poll_.enableAcquisition = [this] {
         if (!acquisitionTimer_.isActive()) acquisitionTimer_.start();

@@ -149,6 +149,9 @@ public:
 
 signals:
     void changed();
+    // A run is being started on an open link (before its channels are reset): the history window
+    // closes.
+    void runStarting();
     // A run has ended (after the save question).
     void runEnded();
     // A test number of the TV frame changed (the batch serial field follows channel 1's).

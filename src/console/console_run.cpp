@@ -69,6 +69,7 @@ void Console::startGroup(const QString& key) {
         prompter_.message(QStringLiteral("通信端口未打开！"), QStringLiteral("Varnot智能TV仪测试系统"));
         return;
     }
+    emit runStarting();
     // A run locks its set-points: an entry still being typed is completed (checked, replaced,
     // linked) first, so no run starts on a half-typed value.
     completePendingEntries();

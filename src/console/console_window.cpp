@@ -2,6 +2,7 @@
 
 #include "acquisition/sampling.h"
 #include "console/plot_view.h"
+#include "history/history_window.h"
 #include "settings/field_catalogue.h"
 
 #include <QAbstractSpinBox>
@@ -141,6 +142,9 @@ void ConsoleWindow::buildMenus() {
     addCommand(commMenu_, QStringLiteral("关闭串口"), [this] { console_.connection().serialClose(); });
     ethernetMenu_ = addCommand(commMenu_, QStringLiteral("以太网连接"), [this] { console_.connection().ethernetToggle(); });
 
+    QAction* query = menuBar()->addAction(QStringLiteral("查询"), this, [this] { command([this] { openHistory(); }); });
+    query->setObjectName(QStringLiteral("query1"));
+
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     addCommand(operate, QStringLiteral("显示电流图像"), [this] { console_.setCurrentVisible(true); });
     addCommand(operate, QStringLiteral("隐藏电流图像"), [this] { console_.setCurrentVisible(false); });
@@ -189,7 +193,10 @@ void ConsoleWindow::buildToolbar() {
         const QString k = QString::fromLatin1(key);
         QAction* a = toolbar_->addAction(console_.state().toolbar[k].caption);
         a->setObjectName(k);
-        connect(a, &QAction::triggered, this, [this, k] { command([this, k] { console_.toolbarCommand(k); }); });
+        if (k == u"query2")
+            connect(a, &QAction::triggered, this, [this] { command([this] { openHistory(); }); });
+        else
+            connect(a, &QAction::triggered, this, [this, k] { command([this, k] { console_.toolbarCommand(k); }); });
         buttons_[k] = a;
     }
 }
@@ -463,6 +470,29 @@ void ConsoleWindow::refresh() {
 }
 
 void ConsoleWindow::showTab(int tab) { tabs_->setCurrentIndex(tab); }
+
+HistoryWindow* ConsoleWindow::historyWindow() const { return history_.data(); }
+
+void ConsoleWindow::openHistory() {
+    if (!history_) {
+        HistoryHost host;
+        host.channel1Kind = [this] { return console_.state().kind[0]; };
+        host.live = [this] { return console_.live(); };
+        host.selectKind = [this](int group, TestKind kind) { console_.selectKind(group, kind); };
+        host.shown = [this] {
+            emit console_.changed();
+            raise();
+            activateWindow();
+        };
+        host.running = [this] { return console_.supervising(); };
+        history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_, std::move(host), this);
+        // A run that starts closes it.
+        connect(&console_, &Console::runStarting, history_.data(), &QWidget::close);
+    }
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
+}
 
 ConsoleWindow::~ConsoleWindow() {
     // Going away, the window neither shows the model nor feeds it: a field losing the focus while

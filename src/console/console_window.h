@@ -3,8 +3,10 @@
 #pragma once
 
 #include "console/console.h"
+#include "console/qt_prompter.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -24,6 +26,7 @@ class QToolBar;
 namespace varnot {
 
 class PlotView;
+class HistoryWindow;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -32,6 +35,12 @@ public:
     ~ConsoleWindow() override;
     void refresh();
     void showTab(int tab);
+    // The prompter of the windows this one opens (the history window); until set, they show real
+    // message boxes over themselves.
+    void setPrompter(Prompter& prompter) { prompter_ = &prompter; }
+    // 查询: opens the history window, or brings the open one to the front.
+    void openHistory();
+    HistoryWindow* historyWindow() const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -80,6 +89,9 @@ private:
     std::array<std::array<QLineEdit*, 3>, kSheets> sheetEdits_{};
     QDateEdit* batchDate_ = nullptr;
     QTableWidget* grid_ = nullptr;
+    QtPrompter ownPrompter_{this};
+    Prompter* prompter_ = &ownPrompter_;
+    QPointer<HistoryWindow> history_;
 };
 
 }  // namespace varnot

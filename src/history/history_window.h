@@ -1,0 +1,85 @@
+// The history window ("历史数据查询"): finds stored tests of one kind by one condition, lists them
+// in a grid read page by page as it is scrolled, and deletes the selected record or a run of
+// records from it. Modeless; closing it closes its database connection.
+#pragma once
+
+#include "acquisition/acquisition.h"
+#include "common/prompter.h"
+#include "history/record_grid.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace varnot {
+
+// What the history window reaches of the console, and nothing more.
+struct HistoryHost {
+    // Channel 1's test kind: the columns a record may be corrected in.
+    std::function<TestKind()> channel1Kind;
+    // A display: the fields, curves and plots a live test is drawn on; a group's kind switch; the
+    // console showing what changed, in front; whether a run is supervised (no display then).
+    std::function<Live()> live;
+    std::function<void(int group, TestKind kind)> selectKind;
+    std::function<void()> shown;
+    std::function<bool()> running;
+};
+
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+  public:
+    // The local test databases in `folder`; every message goes through `prompter`.
+    HistoryWindow(const QString& folder, Prompter& prompter, HistoryHost host, QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    // 查询, 删除记录, 确定 (the run of records), as the buttons do.
+    void runQuery();
+    void deleteSelected();
+    void deleteRun();
+    // 修改记录: the modification window over the selected record (modal, not blocking).
+    void modifySelected();
+    // 显示记录: the selected record into the next slot of the display group.
+    void displaySelected();
+
+    RecordGridModel& grid() { return *model_; }
+    // The grid row of the current cell, counted as the Part's grid counts (-1: none).
+    int currentGridRow() const;
+
+  private:
+    void kindChosen();
+    void columnChosen();
+    void operatorChosen();
+    bool selectionValid();
+    // Runs `query`; the message and the count "0" when it finds nothing.
+    void present(const HistoryQuery& query);
+
+    Prompter& prompter_;
+    HistoryHost host_;
+    HistoryDatabase database_;
+    RecordGridModel* model_ = nullptr;
+    QComboBox* kind_ = nullptr;          // Combo3
+    QComboBox* column_ = nullptr;        // Combo1
+    QComboBox* operator_ = nullptr;      // Combo2
+    QLineEdit* value1_ = nullptr;        // Text1
+    QLineEdit* value2_ = nullptr;        // Text2
+    QLineEdit* count_ = nullptr;         // Text4
+    QComboBox* displayGroup_ = nullptr;  // Combo4
+    QLineEdit* slot_ = nullptr;          // Text5
+    QLineEdit* runCount_ = nullptr;      // Text3
+    QLabel* statement_ = nullptr;
+    QTableView* view_ = nullptr;
+    QPushButton* queryButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* displayButton_ = nullptr;
+    QPushButton* modifyButton_ = nullptr;
+    QPushButton* runButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+};
+
+}  // namespace varnot
