@@ -1,6 +1,7 @@
 #include "console/console_window.h"
 
 #include "acquisition/sampling.h"
+#include "calibration/calibration_window.h"
 #include "console/plot_view.h"
 #include "history/history_window.h"
 #include "settings/field_catalogue.h"
@@ -144,6 +145,10 @@ void ConsoleWindow::buildMenus() {
 
     QAction* query = menuBar()->addAction(QStringLiteral("查询"), this, [this] { command([this] { openHistory(); }); });
     query->setObjectName(QStringLiteral("query1"));
+
+    QAction* calibration =
+        menuBar()->addAction(QStringLiteral("电压电流校准"), this, [this] { command([this] { openCalibration(); }); });
+    calibration->setObjectName(QStringLiteral("calibration"));
 
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     addCommand(operate, QStringLiteral("显示电流图像"), [this] { console_.setCurrentVisible(true); });
@@ -492,6 +497,20 @@ void ConsoleWindow::openHistory() {
     history_->show();
     history_->raise();
     history_->activateWindow();
+}
+
+CalibrationWindow* ConsoleWindow::calibrationWindow() const { return calibration_.data(); }
+
+void ConsoleWindow::openCalibration() {
+    if (!calibration_) {
+        CalibrationHost host{console_.state(), console_.plots().hxfd, console_.plots().hxfd16, console_.settings()};
+        calibration_ = new CalibrationWindow(host, *prompter_, this);
+        // Its readouts follow the console's live texts.
+        connect(&console_, &Console::changed, calibration_.data(), &CalibrationWindow::showLiveTexts);
+    }
+    calibration_->show();
+    calibration_->raise();
+    calibration_->activateWindow();
 }
 
 ConsoleWindow::~ConsoleWindow() {

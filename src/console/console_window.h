@@ -27,6 +27,7 @@ namespace varnot {
 
 class PlotView;
 class HistoryWindow;
+class CalibrationWindow;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -41,6 +42,9 @@ public:
     // 查询: opens the history window, or brings the open one to the front.
     void openHistory();
     HistoryWindow* historyWindow() const;
+    // 电压电流校准: opens the calibration window, or brings the open one to the front.
+    void openCalibration();
+    CalibrationWindow* calibrationWindow() const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -92,6 +96,7 @@ private:
     QtPrompter ownPrompter_{this};
     Prompter* prompter_ = &ownPrompter_;
     QPointer<HistoryWindow> history_;
+    QPointer<CalibrationWindow> calibration_;
 };
 
 }  // namespace varnot

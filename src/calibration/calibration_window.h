@@ -1,0 +1,60 @@
+// The calibration window (电压电流校准): the operator picks a channel of the current group and one
+// of its four coefficients and nudges it up or down in coarse or fine steps while watching the
+// channel's live voltage and current; 恢复默认值 puts every coefficient back to 1. It works on the
+// console's state, zoom factors and settings store through the references it is given and holds
+// nothing of its own beyond the operator's choices.
+#pragma once
+
+#include "calibration/calibration_steps.h"
+#include "common/console_state.h"
+#include "common/prompter.h"
+#include "settings/settings_store.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace varnot {
+
+// What the window works on: the console's state (coefficients, live texts, channel range), its
+// zoom factors and the settings store.
+struct CalibrationHost {
+    ConsoleState& state;
+    PerChannel<float>& hxfd;
+    float& hxfd16;
+    SettingsStore& settings;
+};
+
+class CalibrationWindow : public QWidget {
+    Q_OBJECT
+  public:
+    CalibrationWindow(CalibrationHost host, Prompter& prompter, QWidget* parent = nullptr);
+
+    // Shows the console's live voltage and current texts of every listed channel; the owner calls
+    // it whenever the console changes.
+    void showLiveTexts();
+
+  private:
+    void step(StepDirection direction);
+    void restoreDefaults();
+    StepSize stepSize() const;
+
+    CalibrationHost host_;
+    Prompter& prompter_;
+    QComboBox* channels_ = nullptr;
+    QComboBox* items_ = nullptr;
+    QRadioButton* coarse_ = nullptr;
+    QRadioButton* fine_ = nullptr;
+    struct Readout {
+        int ch;
+        QLineEdit* voltage;
+        QLineEdit* current;
+    };
+    std::vector<Readout> readouts_;
+};
+
+}  // namespace varnot
