@@ -1,13 +1,12 @@
 // Saving under faults through the real databases, on the SQLite ODBC driver and on PostgreSQL:
 // a batch table that goes away in the middle of a save, and tests that did not end.
 #include "console/console.h"
-#include "storage/odbc_source.h"
+#include "support/batch_source.h"
 #include "support/local_db.h"
 #include "support/scripted_prompter.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,8 +17,7 @@ using varnot::testing::ScriptedPrompter;
 
 namespace {
 
-enum class Engine { SQLite, PostgreSQL };
-void PrintTo(Engine e, std::ostream* os) { *os << (e == Engine::SQLite ? "SQLite ODBC" : "PostgreSQL"); }
+using varnot::testing::Engine;
 
 const QString kSheetFailed = QStringLiteral("无法保存，请检查实验记录是否完整，测试操作是否正确！");
 
@@ -28,32 +26,19 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         static int tests = 0;
-        dsn = QStringLiteral("faults%1").arg(++tests);
-        if (GetParam() == Engine::PostgreSQL) {
-            const QString port = QString::fromLocal8Bit(qgetenv("VARNOT_PG_PORT"));
-            if (port.isEmpty()) {
-                if (qgetenv("VARNOT_REQUIRE_PG") == "1") FAIL() << "VARNOT_PG_PORT is not set but VARNOT_REQUIRE_PG=1";
-                GTEST_SKIP() << "no PostgreSQL cluster (VARNOT_PG_PORT unset)";
-            }
-            schema = QStringLiteral("f%1_%2").arg(QCoreApplication::applicationPid())
-                         .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
-            ASSERT_TRUE(varnot::testing::registerSources(varnot::testing::postgresSource(dsn, port, schema)));
-            ASSERT_TRUE(batchQuery(QStringLiteral("CREATE SCHEMA ") + schema).isEmpty());
-        } else {
-            ASSERT_TRUE(varnot::testing::registerSources(
-                varnot::testing::sqliteSource(dsn, dir.filePath(QStringLiteral("result.db")))));
-        }
+        ASSERT_NO_FATAL_FAILURE(source.setUp(GetParam(), QStringLiteral("faults%1").arg(++tests), QDir(dir.path())));
+        if (IsSkipped()) return;
         settings = std::make_unique<SettingsStore>(dir.filePath("settings.ini"));
         settings->initialiseMissing();
         settings->write(Section::Canshu, u"dbpath", dir.filePath(QStringLiteral("local")));
         console = std::make_unique<Console>(*settings, prompter);
         console->load();
-        console->batchStore() = BatchStore(dsn + QStringLiteral(";UID=sa;Password=;"));
+        console->batchStore() = BatchStore(source.connectionText());
         console->setBatchField(BatchField::VF, QStringLiteral("520"));
     }
     void TearDown() override {
         if (console) console->unload();
-        if (!schema.isEmpty()) batchQuery(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(schema));
+        source.tearDown();
     }
 
     // Tests of channels 1 to 3 as a run leaves them: 40 samples each (sample 28 shows 128.2 V).
@@ -84,14 +69,7 @@ protected:
         }
     }
 
-    // A statement on the batch source; the first value of the first row ("" for none or NULL).
-    QString batchQuery(const QString& sql, const QVariantList& values = {}) {
-        BatchStore store(dsn + QStringLiteral(";UID=sa;Password=;"));
-        const BatchStore::RunResult r = store.run(sql, values);
-        if (r.status.startsWith(QStringLiteral("查询错误:"))) return r.status;
-        if (r.rows.empty() || r.rows[0].isNull(0)) return QString();
-        return r.rows[0].value(0).toString();
-    }
+    QString batchQuery(const QString& sql, const QVariantList& values = {}) { return source.query(sql, values); }
     QString sheetValue(const char* column, const QString& serial, int sheet) {
         return batchQuery(QStringLiteral("SELECT \"%1\" FROM \"Part_Parameter\" WHERE \"SerNum\" = ? AND \"NumCurve\" = ?")
                               .arg(QString::fromLatin1(column)),
@@ -110,7 +88,7 @@ protected:
     QString localFile() const { return dir.filePath(QStringLiteral("local/") + testDatabaseFile(TestKind::TV)); }
 
     QTemporaryDir dir;
-    QString dsn, schema;
+    varnot::testing::BatchSource source;
     ScriptedPrompter prompter;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<Console> console;
