@@ -10,7 +10,7 @@
 #include "history/record_display.h"
 #include "history/record_grid.h"
 #include "storage/sql_support.h"
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include <QApplication>
 #include <QDate>
@@ -58,7 +58,7 @@ QString bigDatabase() {
     static QString folder;
     if (!folder.isEmpty()) return folder;
     folder = scratch().filePath(QStringLiteral("big"));
-    TestDatabases dbs(folder);
+    LocalRecords dbs(folder);
     if (QString e = dbs.save(tvTest(0, 3)); !e.isEmpty())
         std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
     ScopedConnection conn(QStringLiteral("QSQLITE"), dbs.filePath(TestKind::TV));
@@ -153,7 +153,7 @@ void BM_FirstQueryOfAWindow(benchmark::State& state) {
         folder = scratch().filePath(QStringLiteral("whole"));
         std::vector<StoredTest> tests;
         for (int i = 0; i < 10000; ++i) tests.push_back(tvTest(i, 20));
-        if (QString e = TestDatabases(folder).save(tests); !e.isEmpty())
+        if (QString e = LocalRecords(folder).save(tests); !e.isEmpty())
             std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
     }
     for (auto _ : state) {
@@ -170,7 +170,7 @@ void BM_DisplayStoredTest6000(benchmark::State& state) {
     t.values[QStringLiteral("延迟时间")] = 5900;
     t.values[QStringLiteral("化成电压")] = 520;
     for (int k = 0; k < 6000; ++k) t.volts[std::size_t(k)] = std::min(5.2f * float(k + 1), 515.0f);
-    if (QString e = TestDatabases(folder).save(t); !e.isEmpty())
+    if (QString e = LocalRecords(folder).save(t); !e.isEmpty())
         std::fprintf(stderr, "fixture: %s\n", qPrintable(e));
     HistoryDatabase db(folder);
     RecordGridModel model(db);

@@ -7,7 +7,7 @@
 #include "storage/batch_store.h"
 #include "storage/odbc_source.h"
 #include "storage/sql_support.h"
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -98,11 +98,11 @@ void BM_SixSheets_SQLiteOdbc(benchmark::State& state) { sixSheets(state, QString
 void BM_SixSheets_PostgreSQL(benchmark::State& state) { sixSheets(state, QStringLiteral("result_pg")); }
 
 // A TV database with `tests` stored tests of 20 samples each, made once per size.
-const TestDatabases& tvDatabase(int tests) {
-    static std::map<int, std::unique_ptr<TestDatabases>> made;
+const LocalRecords& tvDatabase(int tests) {
+    static std::map<int, std::unique_ptr<LocalRecords>> made;
     auto& slot = made[tests];
     if (!slot) {
-        slot = std::make_unique<TestDatabases>(scratch().filePath(QStringLiteral("local-%1").arg(tests)));
+        slot = std::make_unique<LocalRecords>(scratch().filePath(QStringLiteral("local-%1").arg(tests)));
         std::vector<StoredTest> all(static_cast<std::size_t>(tests));
         for (int i = 0; i < tests; ++i) {
             StoredTest& t = all[std::size_t(i)];
@@ -120,7 +120,7 @@ const TestDatabases& tvDatabase(int tests) {
 void BM_RecordExists(benchmark::State& state) {
     const int tests = int(state.range(0));
     const bool stored = state.range(1) != 0;
-    const TestDatabases& dbs = tvDatabase(tests);
+    const LocalRecords& dbs = tvDatabase(tests);
     const QString name = (stored ? QStringLiteral("T%1HL") : QStringLiteral("T%1HM")).arg(tests / 2);
     for (auto _ : state) {
         if (dbs.recordExists(TestKind::TV, name) != stored) {
@@ -134,7 +134,7 @@ void BM_RecordExists(benchmark::State& state) {
 // entries per stored test) is read only once.
 void BM_RecordLookupOnOpenConnection(benchmark::State& state) {
     const int tests = int(state.range(0));
-    const TestDatabases& dbs = tvDatabase(tests);
+    const LocalRecords& dbs = tvDatabase(tests);
     ScopedConnection conn(QStringLiteral("QSQLITE"), dbs.filePath(TestKind::TV), QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!conn.open()) {
         state.SkipWithError("cannot open");

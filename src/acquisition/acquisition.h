@@ -6,7 +6,7 @@
 
 #include "acquisition/curves.h"
 #include "acquisition/plot_axes.h"
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "common/channel_view.h"
 
 #include <QPointF>

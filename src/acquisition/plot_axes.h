@@ -4,7 +4,7 @@
 #pragma once
 
 #include "acquisition/plot_surface.h"
-#include "common/console_state.h"
+#include "state/console_state.h"
 
 #include <QPointF>
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "calibration/calibration_steps.h"
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "common/prompter.h"
 #include "settings/settings_store.h"
 

@@ -137,7 +137,7 @@ void Console::applyKindFields() {
 void Console::unload() {
     poll_.stop();
     connection_.closeAll();
-    TestDatabases::closeReaders();
+    LocalRecords::closeReaders();
 }
 
 bool Console::runsChannel(int c) const { return supervising_ && c >= state_.firstCh && c <= state_.lastCh; }

@@ -6,7 +6,7 @@
 #include "acquisition/display.h"
 #include "acquisition/plot_axes.h"
 #include "batch/batch_panel.h"
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "common/prompter.h"
 #include "common/timing.h"
 #include "link/connection.h"
@@ -14,7 +14,7 @@
 #include "run/test_kinds.h"
 #include "settings/settings_store.h"
 #include "storage/batch_store.h"
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include <QDate>
 #include <QObject>
@@ -125,7 +125,7 @@ public:
     bool checkRecordExists(int ch) const;
     std::function<bool(int ch)> recordExists;
     QString recordNameOf(int ch) const;
-    TestDatabases testDatabases() const;
+    LocalRecords testDatabases() const;
     // What saving writes for a channel locally: its parameter row and its curve.
     StoredTest storedTestOf(int ch) const;
     int storedCount() const { return storedCount_; }

@@ -29,7 +29,7 @@ QString Console::recordNameOf(int ch) const {
                       state_.field(elec ? Field::ElecPosition : Field::TvPosition, ch));
 }
 
-TestDatabases Console::testDatabases() const { return TestDatabases(settings_.text("dbpath")); }
+LocalRecords Console::testDatabases() const { return LocalRecords(settings_.text("dbpath")); }
 
 bool Console::checkRecordExists(int ch) const {
     if (recordExists) return recordExists(ch);

@@ -5,7 +5,7 @@
 #include "acquisition/sampling.h"
 #include "common/text_number.h"
 #include "storage/sql_support.h"
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include <QDate>
 #include <QSqlQuery>

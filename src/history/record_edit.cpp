@@ -3,7 +3,7 @@
 #include "common/text_number.h"
 #include "history/query.h"
 #include "storage/sql_support.h"
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include <QSqlQuery>
 

@@ -8,7 +8,7 @@
 // that waits in the system until it is read.
 #pragma once
 
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "common/prompter.h"
 #include "common/timing.h"
 #include "settings/settings_store.h"

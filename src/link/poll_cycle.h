@@ -13,7 +13,7 @@
 // and the link's status panel says what for.
 #pragma once
 
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "common/prompter.h"
 #include "common/timing.h"
 #include "link/connection.h"

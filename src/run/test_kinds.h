@@ -4,7 +4,7 @@
 
 #include "common/channel.h"
 #include "common/channel_view.h"
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "common/fields.h"
 
 #include <QString>

@@ -51,7 +51,7 @@ class HistoryWindowTest : public ::testing::Test {
     }
     void TearDown() override { window.reset(); }
 
-    TestDatabases databases() const { return console->testDatabases(); }
+    LocalRecords databases() const { return console->testDatabases(); }
     QString field(Field f, int ch) const { return console->state().field(f, ch); }
 
     // Opens the history window as the operator does, from the toolbar.

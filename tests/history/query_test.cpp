@@ -84,7 +84,7 @@ class HistoryGrid : public ::testing::Test {
     QString file() const { return databases.filePath(TestKind::TV); }
 
     QTemporaryDir dir;
-    TestDatabases databases{dir.path()};
+    LocalRecords databases{dir.path()};
     HistoryDatabase database{dir.path()};
     RecordGridModel model{database};
 };

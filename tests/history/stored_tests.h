@@ -2,7 +2,7 @@
 // folder, so the history window reads files laid out exactly as a save leaves them.
 #pragma once
 
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include <QDate>
 #include <QSqlDatabase>

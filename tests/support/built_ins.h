@@ -1,7 +1,7 @@
 // A console state holding every field's built-in text, for tests of the parts that read fields.
 #pragma once
 
-#include "common/console_state.h"
+#include "state/console_state.h"
 #include "settings/field_catalogue.h"
 
 namespace varnot::testing {

@@ -1,4 +1,4 @@
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include "common/text_number.h"
 #include "storage/sql_support.h"
@@ -243,11 +243,11 @@ QString curveIndexName(const QString& recordName) {
     return QStringLiteral("按编号索引_") + recordName;
 }
 
-TestDatabases::TestDatabases(QString folder) : folder_(std::move(folder)) {}
+LocalRecords::LocalRecords(QString folder) : folder_(std::move(folder)) {}
 
-QString TestDatabases::folder() const { return folder_; }
+QString LocalRecords::folder() const { return folder_; }
 
-QString TestDatabases::filePath(TestKind kind) const {
+QString LocalRecords::filePath(TestKind kind) const {
     return QDir(folder_).filePath(testDatabaseFile(kind));
 }
 
@@ -279,11 +279,11 @@ void dropReader(std::map<QString, Reader>::iterator it) {
 
 }  // namespace
 
-void TestDatabases::closeReaders() {
+void LocalRecords::closeReaders() {
     while (!readers().empty()) dropReader(readers().begin());
 }
 
-bool TestDatabases::recordExists(TestKind kind, const QString& name) const {
+bool LocalRecords::recordExists(TestKind kind, const QString& name) const {
     const QString path = QFileInfo(filePath(kind)).absoluteFilePath();
     auto it = readers().find(path);
     struct stat st {};
@@ -316,11 +316,11 @@ bool TestDatabases::recordExists(TestKind kind, const QString& name) const {
     return found;
 }
 
-QString TestDatabases::save(const StoredTest& test) const {
+QString LocalRecords::save(const StoredTest& test) const {
     return save(std::vector<StoredTest>{test});
 }
 
-QString TestDatabases::save(const std::vector<StoredTest>& tests) const {
+QString LocalRecords::save(const std::vector<StoredTest>& tests) const {
     if (tests.empty()) return {};
     const TestKind kind = tests.front().kind;
     for (const auto& t : tests) {

@@ -50,9 +50,9 @@ struct StoredTest {
     std::vector<float> volts, amps;
 };
 
-class TestDatabases {
+class LocalRecords {
 public:
-    explicit TestDatabases(QString folder);
+    explicit LocalRecords(QString folder);
     QString folder() const;
     QString filePath(TestKind kind) const;
 

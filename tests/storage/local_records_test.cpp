@@ -1,5 +1,5 @@
 // Local test databases on real SQLite files: existence check, saving, layout, hostile names.
-#include "storage/test_database.h"
+#include "storage/local_records.h"
 
 #include "storage/qt_print.h"
 
@@ -70,14 +70,14 @@ StoredTest tvTest(const QString& name, int samples = 3) {
     return t;
 }
 
-class TestDatabasesTest : public ::testing::Test {
+class LocalRecordsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    TestDatabases dbs{dir.path()};
+    LocalRecords dbs{dir.path()};
     QString tvFile() const { return dbs.filePath(TestKind::TV); }
 };
 
-TEST_F(TestDatabasesTest, RecordIsFoundOnlyUnderItsOwnNameAndKind) {
+TEST_F(LocalRecordsTest, RecordIsFoundOnlyUnderItsOwnNameAndKind) {
     EXPECT_EQ(recordName(QStringLiteral("A1"), QStringLiteral("TM")), QStringLiteral("A1TM"));
     ASSERT_EQ(dbs.save(tvTest(QStringLiteral("A1TM"))), QString());
 
@@ -88,17 +88,17 @@ TEST_F(TestDatabasesTest, RecordIsFoundOnlyUnderItsOwnNameAndKind) {
         EXPECT_EQ(dbs.recordExists(c.kind, QString::fromUtf8(c.name)), c.found) << c.name << " kind " << int(c.kind);
 }
 
-TEST_F(TestDatabasesTest, MissingFileAnswersFalseAndNothingIsCreated) {
+TEST_F(LocalRecordsTest, MissingFileAnswersFalseAndNothingIsCreated) {
     for (TestKind k : {TestKind::TV, TestKind::Leakage, TestKind::Electrolyte})
         EXPECT_FALSE(dbs.recordExists(k, QStringLiteral("A7HL")));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
     const QString absent = dir.filePath(QStringLiteral("not-there"));
-    EXPECT_FALSE(TestDatabases(absent).recordExists(TestKind::TV, QStringLiteral("A7HL")));
+    EXPECT_FALSE(LocalRecords(absent).recordExists(TestKind::TV, QStringLiteral("A7HL")));
     EXPECT_FALSE(QFileInfo::exists(absent));
 }
 
-TEST_F(TestDatabasesTest, EmptyCurveTableCountsAsAbsentAndIsReplacedBySaving) {
+TEST_F(LocalRecordsTest, EmptyCurveTableCountsAsAbsentAndIsReplacedBySaving) {
     ASSERT_EQ(dbs.save(tvTest(QStringLiteral("A2HM"), 0)), QString());
     withFile(tvFile(), [](QSqlDatabase& db) { EXPECT_TRUE(tableNames(db).contains(QStringLiteral("A2HM"))); });
     EXPECT_FALSE(dbs.recordExists(TestKind::TV, QStringLiteral("A2HM")));
@@ -111,7 +111,7 @@ TEST_F(TestDatabasesTest, EmptyCurveTableCountsAsAbsentAndIsReplacedBySaving) {
     });
 }
 
-TEST_F(TestDatabasesTest, ChecksFollowChangesMadeElsewhereAndFilesThatAreReplaced) {
+TEST_F(LocalRecordsTest, ChecksFollowChangesMadeElsewhereAndFilesThatAreReplaced) {
     ASSERT_EQ(dbs.save(tvTest(QStringLiteral("C1HL"))), QString());
     ASSERT_TRUE(dbs.recordExists(TestKind::TV, QStringLiteral("C1HL")));  // its connection stays open
     // Another connection (another console, the history window) empties and drops tables.
@@ -133,7 +133,7 @@ TEST_F(TestDatabasesTest, ChecksFollowChangesMadeElsewhereAndFilesThatAreReplace
     EXPECT_FALSE(QFileInfo::exists(tvFile()));
 }
 
-TEST_F(TestDatabasesTest, RefusedSaveWritesNothing) {
+TEST_F(LocalRecordsTest, RefusedSaveWritesNothing) {
     ASSERT_EQ(dbs.save(tvTest(QStringLiteral("A7HL"), 3)), QString());
 
     StoredTest again = tvTest(QStringLiteral("A7HL"), 5);
@@ -161,7 +161,7 @@ TEST_F(TestDatabasesTest, RefusedSaveWritesNothing) {
     });
 }
 
-TEST_F(TestDatabasesTest, HostileRecordNamesAreStoredVerbatimAndDoNothingElse) {
+TEST_F(LocalRecordsTest, HostileRecordNamesAreStoredVerbatimAndDoNothingElse) {
     const QStringList names = {QStringLiteral("x\"; drop table 铝箔TV参数; --"), QStringLiteral("O'Brien"),
                                QStringLiteral("[a]; drop table \"铝箔TV参数\"; --"), QStringLiteral("\"quoted\""),
                                QStringLiteral("a.b"), QStringLiteral("A7HL')--")};
@@ -185,7 +185,7 @@ TEST_F(TestDatabasesTest, HostileRecordNamesAreStoredVerbatimAndDoNothingElse) {
     });
 }
 
-TEST_F(TestDatabasesTest, TablesHaveTheListedColumnsAndTheCurveIndex) {
+TEST_F(LocalRecordsTest, TablesHaveTheListedColumnsAndTheCurveIndex) {
     for (TestKind kind : {TestKind::TV, TestKind::Leakage, TestKind::Electrolyte}) {
         StoredTest t;
         t.kind = kind;
@@ -240,7 +240,7 @@ TEST_F(TestDatabasesTest, TablesHaveTheListedColumnsAndTheCurveIndex) {
     });
 }
 
-TEST_F(TestDatabasesTest, ValuesAreStoredByColumnKind) {
+TEST_F(LocalRecordsTest, ValuesAreStoredByColumnKind) {
     StoredTest a = tvTest(QStringLiteral("D1HL"));
     a.values[QStringLiteral("测试日期")] = QStringLiteral("2026/3/7");
     a.values[QStringLiteral("水温度")] = QStringLiteral("abc");      // not a number
