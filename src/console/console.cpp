@@ -255,6 +255,11 @@ void Console::selectBoiling(int group, Boiling b) {
     emit changed();
 }
 
+void Console::showBoiling(int group, Boiling b) {
+    if (!switchLocked(GroupSwitch::Boiling, group)) boiling_[group] = b;
+    emit changed();
+}
+
 void Console::selectKind(int group, TestKind kind) {
     if (switchLocked(GroupSwitch::Kind, group)) {
         emit changed();

@@ -66,6 +66,8 @@ public:
     // Group switches.
     enum class Boiling { Before, After };
     void selectBoiling(int group, Boiling b);
+    // The switch as a displayed stored test had it; the delay fields are the record's own.
+    void showBoiling(int group, Boiling b);
     void selectKind(int group, TestKind kind);
     void selectLinkage(int group, bool linked);
     Boiling boiling(int group) const { return boiling_[group]; }
@@ -129,6 +131,8 @@ public:
     // What saving writes for a channel locally: its parameter row and its curve.
     StoredTest storedTestOf(int ch) const;
     int storedCount() const { return storedCount_; }
+    // The save counter taken back from the settings store (before stored tests are deleted).
+    void rereadStoredCount();
     // Whether the channel's test reached its end (it was not stopped and the link held).
     bool testFinished(int ch) const;
     // A test on screen that measured something and is not stored whole yet.

@@ -179,6 +179,12 @@ QString Console::unstoredLine() const {
     return names.isEmpty() ? QString() : QStringLiteral("\n未保存：") + names.join(QStringLiteral("、"));
 }
 
+void Console::rereadStoredCount() {
+    // A value that is not a 16-bit number leaves the counter as it is.
+    if (const Int16Result stored = toInt16(settings_.read(Section::Canshu, u"存储运行标志")); stored.ok())
+        storedCount_ = stored.value;
+}
+
 void Console::save2Click() {
     const QString title = QString::fromUtf8(kApplicationName);
     // A save while a run is supervised would store half tests.

@@ -490,6 +490,10 @@ void ConsoleWindow::openHistory() {
             activateWindow();
         };
         host.running = [this] { return console_.supervising(); };
+        host.showBoiling = [this](int group, bool after) {
+            console_.showBoiling(group, after ? Console::Boiling::After : Console::Boiling::Before);
+        };
+        host.rereadStoredCount = [this] { console_.rereadStoredCount(); };
         history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_, std::move(host), this);
         // A run that starts closes it.
         connect(&console_, &Console::runStarting, history_.data(), &QWidget::close);

@@ -226,6 +226,7 @@ void HistoryWindow::deleteSelected() {
     const int row = currentGridRow();
     // The record is named before anything is deleted.
     const std::vector<RecordRef> records = model_->recordsFrom(row, 1);
+    if (host_.rereadStoredCount) host_.rereadStoredCount();
     deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
     prompter_.message(kDeleted, kInfo);
     // Nothing stays selected: another delete takes a record the operator picks anew.
@@ -244,6 +245,7 @@ void HistoryWindow::deleteRun() {
     // The selected record and the n - 1 listed below it, named before the first is deleted: a test
     // saved meanwhile cannot shift the run onto another record.
     const std::vector<RecordRef> records = model_->recordsFrom(row, *n);
+    if (host_.rereadStoredCount) host_.rereadStoredCount();
     deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
     runCount_->setText(QStringLiteral("0"));
     // Nothing stays selected: another delete takes a record the operator picks anew.
@@ -287,6 +289,8 @@ void HistoryWindow::displaySelected() {
         if (host_.shown) host_.shown();
         return;
     }
+    if (const auto after = recordAfterBoiling(*record); after && host_.showBoiling)
+        host_.showBoiling(slot.slot < 3 ? 0 : 1, *after);
     slot_->setText(QString::number(slot.next));
     if (host_.shown) host_.shown();
 }

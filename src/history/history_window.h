@@ -29,6 +29,11 @@ struct HistoryHost {
     std::function<void(int group, TestKind kind)> selectKind;
     std::function<void()> shown;
     std::function<bool()> running;
+    // The boiling switch of a group set to what a displayed record was tested under (the delay
+    // fields stay as the record filled them).
+    std::function<void(int group, bool afterBoiling)> showBoiling;
+    // Before deleting: the console takes its save counter back from the settings store.
+    std::function<void()> rereadStoredCount;
 };
 
 class HistoryWindow : public QWidget {

@@ -174,6 +174,21 @@ bool recordDisplayable(const StoredRecord& record, QString* error) {
     return false;
 }
 
+std::optional<bool> recordAfterBoiling(const StoredRecord& record) {
+    if (record.kind == TestKind::Electrolyte) return std::nullopt;
+    const auto truth = [&](const char* column) {
+        const QVariant v = record.values.value(QString::fromUtf8(column));
+        if (v.isNull()) return false;
+        // Stored as a yes/no column: SQLite hands back 0/1 (or a text an older save wrote).
+        const QString text = v.toString().trimmed();
+        return text == u"1" || text.compare(u"true", Qt::CaseInsensitive) == 0 || text == u"-1";
+    };
+    // The switch takes 水煮前, then 水煮后: a record marked both is shown as after boiling.
+    if (truth("水煮后")) return true;
+    if (truth("水煮前")) return false;
+    return std::nullopt;
+}
+
 bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error) {
     if (!recordDisplayable(record, error)) return false;
     ConsoleState& state = live.s;

@@ -44,6 +44,10 @@ int displaySpan(const ConsoleState& s, int slot, TestKind kind);
 // 5120 on.
 float zoomForSpan(int span);
 
+// The boiling switch a TV or leakage record was tested under: true after boiling, false before,
+// nullopt when the record names neither (an electrolyte record, or both columns empty or false).
+std::optional<bool> recordAfterBoiling(const StoredRecord& record);
+
 // Whether the curve holds the span the record's columns ask for; else `error` names the record.
 bool recordDisplayable(const StoredRecord& record, QString* error);
 

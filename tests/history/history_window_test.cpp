@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -253,9 +254,13 @@ TEST_F(HistoryWindowTest, DeletesOnlyASelectedRecordWhenConfirmed) {
     EXPECT_EQ(prompter.shown[0].title, QStringLiteral("信息提示"));
     EXPECT_EQ(stored().size(), 3);
 
+    // The console takes its save counter back from the settings store before deleting.
+    settings->write(Section::Canshu, u"存储运行标志", QStringLiteral("7"));
+    ASSERT_EQ(console->storedCount(), 0);
     prompter.answers = {true};
     press(h, "Command2");
     EXPECT_EQ(prompter.messages(), QStringList({kDeleted}));
+    EXPECT_EQ(console->storedCount(), 7);
     EXPECT_EQ(stored(), QStringList({"T1HL", "T3HL"}));
     EXPECT_FALSE(curveStored("T2HL"));
     EXPECT_TRUE(curveStored("T1HL") && curveStored("T3HL"));
@@ -460,6 +465,47 @@ TEST_F(HistoryWindowTest, DisplayPutsTheRecordIntoTheNextSlotOfTheGroup) {
                   QString::number(c.slot + 1) + QStringLiteral("路C点270s-480.5V"));
         EXPECT_NE(console->plots().TV[c.slot]->image(), before);
     }
+}
+
+TEST_F(HistoryWindowTest, DisplaySetsTheGroupsBoilingSwitchAndKeepsTheRecordsDelay) {
+    StoredTest after = longTvTest("B1HL", 300);
+    after.values[QStringLiteral("水煮前")] = false;
+    after.values[QStringLiteral("水煮后")] = true;
+    StoredTest neither = longTvTest("B2HL", 300);
+    neither.values.remove(QStringLiteral("水煮前"));
+    ASSERT_EQ(databases().save({after, longTvTest("B3HL", 300), neither}), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    // The window's 水煮后 buttons, group 1-3's first.
+    QList<QRadioButton*> afterButtons;
+    for (QRadioButton* r : window->findChildren<QRadioButton*>())
+        if (r->text() == QStringLiteral("水煮后：")) afterButtons << r;
+    ASSERT_EQ(afterButtons.size(), 2);
+
+    struct Case {
+        const char* group;
+        int gridRow;
+        int boilingGroup;
+        Console::Boiling expected;
+    };
+    // 4-6通道 from slot 3 on: the second group's switch; a record naming neither leaves it.
+    const Case cases[] = {{"1-3通道", 2, 0, Console::Boiling::After},
+                          {"4-6通道", 2, 1, Console::Boiling::After},
+                          {"4-6通道", 4, 1, Console::Boiling::After},
+                          {"4-6通道", 3, 1, Console::Boiling::Before}};
+    for (const Case& c : cases) {
+        choose(h, "Combo4", QString::fromUtf8(c.group));
+        select(h, c.gridRow);
+        press(h, "Command3");
+        EXPECT_EQ(console->boiling(c.boilingGroup), c.expected) << c.gridRow;
+        EXPECT_EQ(afterButtons[c.boilingGroup]->isChecked(), c.expected == Console::Boiling::After) << c.gridRow;
+    }
+    // After boiling the switch would set 60 s delays; the displayed records keep their 180 s and
+    // their span, and the other channels keep theirs.
+    EXPECT_EQ(field(Field::DelayTime, 0), "180");
+    EXPECT_EQ(console->plots().drawnTo[0], 270);
+    EXPECT_EQ(field(Field::DelayTime, 1), "180");
 }
 
 TEST_F(HistoryWindowTest, DisplayScalesALeakageRecordOnItsOwnVoltage) {
