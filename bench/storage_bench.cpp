@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
         // A clean slate on the cluster: the batch tables of an earlier run go.
         BatchStore pg(QStringLiteral("result_pg;UID=sa;Password=;"));
         for (const char* t : {"Whole_Parameter", "Part_Parameter", "Curve", "Criterion"})
-            pg.run(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(QString::fromLatin1(t)));
+            pg.run(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QString::fromLatin1(t)));
     }
 
     benchmark::RegisterBenchmark("SixSheets/SQLiteOdbc", BM_SixSheets_SQLiteOdbc)->Unit(benchmark::kMillisecond)->UseRealTime();

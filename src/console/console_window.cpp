@@ -1,6 +1,7 @@
 #include "console/console_window.h"
 
 #include "acquisition/sampling.h"
+#include "batch/batch_tab.h"
 #include "calibration/calibration_window.h"
 #include "console/plot_view.h"
 #include "history/history_window.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
@@ -149,6 +151,10 @@ void ConsoleWindow::buildMenus() {
     QAction* calibration =
         menuBar()->addAction(QStringLiteral("电压电流校准"), this, [this] { command([this] { openCalibration(); }); });
     calibration->setObjectName(QStringLiteral("calibration"));
+
+    QAction* report = menuBar()->addAction(QStringLiteral("合并报表"), this,
+                                           [this] { command([this] { batchTab_->screen().mergedReport(); }); });
+    report->setObjectName(QStringLiteral("mergedReport"));
 
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     addCommand(operate, QStringLiteral("显示电流图像"), [this] { console_.setCurrentVisible(true); });
@@ -351,66 +357,17 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
 }
 
 QWidget* ConsoleWindow::buildBatchTab() {
-    auto* page = new QWidget;
-    auto* outer = new QVBoxLayout(page);
-    auto* whole = new QGroupBox(QStringLiteral("整体参数"));
-    auto* form = new QGridLayout(whole);
-    for (int i = 0; i < kBatchFieldCount; ++i) {
-        const auto f = static_cast<BatchField>(i);
-        auto* edit = new QLineEdit;
-        connect(edit, &QLineEdit::textEdited, this, [this, f, edit](const QString& t) {
-            console_.setBatchField(f, t);
-            const int at = edit->cursorPosition();
-            edit->setText(console_.batch().field(f));
-            edit->setCursorPosition(at);
-        });
-        batchEdits_[i] = edit;
-        form->addWidget(new QLabel(QString::fromUtf8(batchFieldCaption(f))), i / 5, 2 * (i % 5));
-        form->addWidget(edit, i / 5, 2 * (i % 5) + 1);
-    }
-    batchDate_ = new QDateEdit;
-    batchDate_->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-    batchDate_->setCalendarPopup(true);
-    connect(batchDate_, &QDateEdit::dateChanged, this, [this](const QDate& d) { console_.batch().date = d; });
-    form->addWidget(new QLabel(QStringLiteral("日期：")), 1, 8);
-    form->addWidget(batchDate_, 1, 9);
-    outer->addWidget(whole);
-
-    auto* sheets = new QGroupBox(QStringLiteral("单片参数"));
-    auto* sheetForm = new QGridLayout(sheets);
-    const char* valueCaptions[] = {"比容:", "折弯:", "抗拉:"};
-    const char* sheetNames[] = {"1", "2", "3", "1'", "2'", "3'"};
-    for (int k = 1; k <= kSheets; ++k) {
-        sheetForm->addWidget(new QLabel(QString::fromUtf8(sheetNames[k - 1])), k - 1, 0);
-        for (int v = 0; v < 3; ++v) {
-            auto* edit = new QLineEdit;
-            connect(edit, &QLineEdit::textEdited, this,
-                    [this, k, v](const QString& t) { console_.setSheetValue(k, static_cast<SheetValue>(v), t); });
-            sheetEdits_[k - 1][v] = edit;
-            sheetForm->addWidget(new QLabel(QString::fromUtf8(valueCaptions[v])), k - 1, 1 + 2 * v);
-            sheetForm->addWidget(edit, k - 1, 2 + 2 * v);
-        }
-    }
-    outer->addWidget(sheets);
-
-    // Grid2: the fixed first row and column hold the headers and labels, as the texts of cells.
-    grid_ = new QTableWidget(kGridRows, kGridColumns);
-    grid_->horizontalHeader()->hide();
-    grid_->verticalHeader()->hide();
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const double twip = 96.0 / 1440;
-    grid_->setColumnWidth(0, int(kGridLabelWidth * twip * 2));
-    for (int c = 1; c < kGridColumns; ++c) grid_->setColumnWidth(c, int(kGridColumnWidth * twip * 1.3));
-    for (int r = 0; r < kGridRows; ++r) grid_->setRowHeight(r, int(kGridRowHeight * twip * 1.4));
-    for (int r = 0; r < kGridRows; ++r)
-        for (int c = 0; c < kGridColumns; ++c) {
-            auto* item = new QTableWidgetItem;
-            if (r > 0 && c > 0) item->setBackground(gridRowColour(r));
-            grid_->setItem(r, c, item);
-        }
-    outer->addWidget(grid_);
-    outer->addStretch();
-    return page;
+    BatchHost host{console_.batch(), console_.state(), console_.plots(), console_.batchStore(),
+                   [this]() -> Prompter& { return *prompter_; }};
+    host.resetForNewTest = [this] { console_.resetChannels(); };
+    host.running = [this] { return console_.supervising(); };
+    host.today = [] { return QDate::currentDate(); };
+    host.changed = [this] { emit console_.changed(); };
+    host.programFolder = QCoreApplication::applicationDirPath();
+    batchTab_ = new BatchTab(
+        std::move(host), [this](BatchField f, const QString& t) { console_.setBatchField(f, t); },
+        [this](int k, SheetValue v, const QString& t) { console_.setSheetValue(k, v, t); });
+    return batchTab_;
 }
 
 void ConsoleWindow::refresh() {
@@ -462,15 +419,7 @@ void ConsoleWindow::refresh() {
         groupReadout_[p]->setText(console_.groupReadouts()[p]);
         groupReadout_[p]->setStyleSheet(readoutStyle(console_.readoutActive(true, p)));
     }
-    const BatchPanel& batch = console_.batch();
-    for (int i = 0; i < kBatchFieldCount; ++i)
-        if (batchEdits_[i]->text() != batch.fields[i]) batchEdits_[i]->setText(batch.fields[i]);
-    if (batch.date.isValid() && batchDate_->date() != batch.date) batchDate_->setDate(batch.date);
-    for (int k = 0; k < kSheets; ++k)
-        for (int v = 0; v < 3; ++v)
-            if (sheetEdits_[k][v]->text() != batch.sheet[k][v]) sheetEdits_[k][v]->setText(batch.sheet[k][v]);
-    for (int r = 0; r < kGridRows; ++r)
-        for (int c = 0; c < kGridColumns; ++c) grid_->item(r, c)->setText(batch.grid[r][c]);
+    batchTab_->refresh();
     for (PlotView* v : plotViews_) v->update();
 }
 

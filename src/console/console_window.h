@@ -26,6 +26,7 @@ class QToolBar;
 namespace varnot {
 
 class PlotView;
+class BatchTab;
 class HistoryWindow;
 class CalibrationWindow;
 
@@ -89,10 +90,7 @@ private:
     std::array<std::array<QLineEdit*, 6>, kChannels> readoutValue_{};
     std::array<QLabel*, kChannels> channelReadout_{};
     std::array<QLabel*, 3> groupReadout_{};
-    std::array<QLineEdit*, kBatchFieldCount> batchEdits_{};
-    std::array<std::array<QLineEdit*, 3>, kSheets> sheetEdits_{};
-    QDateEdit* batchDate_ = nullptr;
-    QTableWidget* grid_ = nullptr;
+    BatchTab* batchTab_ = nullptr;
     QtPrompter ownPrompter_{this};
     Prompter* prompter_ = &ownPrompter_;
     QPointer<HistoryWindow> history_;

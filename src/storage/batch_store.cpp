@@ -1,6 +1,7 @@
 #include "storage/batch_store.h"
 
 #include "common/text_number.h"
+#include "storage/batch_sql.h"
 #include "storage/sql_support.h"
 
 #include <QFile>
@@ -13,13 +14,9 @@
 
 namespace varnot {
 
+using namespace batch_sql;
+
 namespace {
-
-const QString kOdbc = QStringLiteral("QODBC");
-
-QString q(const char* name) { return quoteIdentifier(QString::fromLatin1(name)); }
-
-QString curveColumn(int i) { return quoteIdentifier(QString::number(i)); }
 
 struct TableDef {
     const char* name;
@@ -47,47 +44,6 @@ std::vector<TableDef> tableDefs() {
         {"Curve", curve},
         {"Criterion", q("Speci") + text + QStringLiteral(" NOT NULL PRIMARY KEY")},
     };
-}
-
-QVariant nullNumber() { return QVariant(QMetaType::fromType<double>()); }
-
-// A field text checked and turned into the value bound for its column.
-struct Numbers {
-    QString badField;
-    // Required: must be a number. Optional: empty -> NULL, otherwise must be a number.
-    QVariant take(const QString& text, const char* column, bool required) {
-        const QString t = text.trimmed();
-        if (t.isEmpty() && !required) return nullNumber();
-        if (auto d = toDouble(t)) return *d;
-        if (badField.isEmpty()) badField = QString::fromLatin1(column);
-        return nullNumber();
-    }
-    QVariant takeWhole(const QString& text, const char* column) {
-        QVariant v = take(text, column, true);
-        if (!badField.isEmpty()) return v;
-        const double d = v.toDouble();
-        if (d != std::floor(d) || std::fabs(d) > 2147483647.0) {
-            badField = QString::fromLatin1(column);
-            return nullNumber();
-        }
-        return int(d);
-    }
-};
-
-QString failure(const QSqlQuery& query) { return errorText(query.lastError()); }
-
-bool execBound(QSqlQuery& query, const QString& sql, const QVariantList& values) {
-    if (!query.prepare(sql)) return false;
-    for (const auto& v : values) query.addBindValue(v);
-    return query.exec();
-}
-
-QString panelText(const QVariant& v) {
-    if (!v.isValid() || v.isNull()) return {};
-    switch (v.typeId()) {
-        case QMetaType::Double: case QMetaType::Float: return shortestText(v.toDouble());
-        default: return v.toString();
-    }
 }
 
 }  // namespace
@@ -381,88 +337,6 @@ BatchStore::RunResult BatchStore::run(const QString& statement, const QVariantLi
     }
     result.status = QStringLiteral("查询到%1条记录").arg(result.rows.size());
     return result;
-}
-
-std::optional<BatchFields> BatchStore::findBatch(const QString& serial) {
-    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
-    if (!conn.open()) return std::nullopt;
-    QSqlQuery query(conn.db());
-    query.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT %1,%2,%3,%4,%5,%6,%7,%8,%9 FROM %10 WHERE %1 = ?")
-                            .arg(q("SerNum"), q("Speci"), q("VF"), q("Length"), q("Area"), q("Weight"), q("IQNum"),
-                                 q("PLNum"), q("NodeNum"))
-                            .arg(q("Whole_Parameter"));
-    if (!execBound(query, sql, {serial.trimmed()}) || !query.next()) return std::nullopt;
-    BatchFields b;
-    QString* fields[] = {&b.serial, &b.spec, &b.vf, &b.length, &b.area, &b.weight, &b.iq, &b.line, &b.joints};
-    for (int i = 0; i < 9; ++i) *fields[i] = panelText(query.value(i));
-    return b;
-}
-
-QStringList BatchStore::serialsLike(const QString& text) {
-    QString pattern = text.trimmed();
-    pattern.replace(u'\\', QStringLiteral("\\\\")).replace(u'%', QStringLiteral("\\%")).replace(u'_', QStringLiteral("\\_"));
-    QStringList serials;
-    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
-    if (!conn.open()) return serials;
-    QSqlQuery query(conn.db());
-    query.setForwardOnly(true);
-    if (!execBound(query,
-                   QStringLiteral("SELECT %1 FROM %2 WHERE %1 LIKE ? ESCAPE '\\'").arg(q("SerNum"), q("Whole_Parameter")),
-                   {u'%' + pattern + u'%'}))
-        return serials;
-    while (query.next()) serials << query.value(0).toString();
-    return serials;
-}
-
-QStringList BatchStore::specifications() {
-    QStringList specs;
-    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
-    if (!conn.open()) return specs;
-    QSqlQuery query(conn.db());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM %2").arg(q("Speci"), q("Criterion")))) return specs;
-    while (query.next()) specs << query.value(0).toString();
-    return specs;
-}
-
-QString BatchStore::addSpecification(const QString& spec) {
-    const QString s = spec.trimmed();
-    if (s.isEmpty()) return QStringLiteral("empty specification");
-    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
-    if (!conn.open()) return conn.errorText();
-    QSqlQuery query(conn.db());
-    query.setForwardOnly(true);
-    if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(q("Criterion"), q("Speci")), {s}) ||
-        !query.next())
-        return failure(query);
-    const bool known = query.value(0).toInt() > 0;
-    query.finish();
-    if (known) return {};
-    if (!execBound(query, QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(q("Criterion"), q("Speci")), {s}))
-        return failure(query);
-    return {};
-}
-
-QString BatchStore::deleteBatch(const QString& serial) {
-    const QString s = serial.trimmed();
-    ScopedConnection conn(kOdbc, connectionText_, connectOptions(timeoutSeconds_));
-    if (!conn.open()) return conn.errorText();
-    QSqlDatabase db = conn.db();
-    if (!db.transaction()) return conn.errorText();
-    QString error;
-    {
-        QSqlQuery query(db);
-        for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"}) {
-            if (!execBound(query, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q(table), q("SerNum")), {s})) {
-                error = failure(query);
-                break;
-            }
-        }
-    }
-    if (error.isEmpty() && !db.commit()) error = conn.errorText();
-    if (!error.isEmpty()) db.rollback();
-    return error;
 }
 
 }  // namespace varnot

@@ -6,8 +6,11 @@
 //   Part_Parameter   SerNum, NumCurve, SpecVot, Bend, Pull, Tr, Vm, Vt
 //   Curve            SerNum, NumCurve, "0", "1", ... "1499"
 //   Criterion        Speci
-// Names are created in double quotes, so PostgreSQL keeps their case: a statement given to run()
-// must write them in double quotes too ("Whole_Parameter", "SerNum"), which SQLite accepts as well.
+// Table and column names are created plain, without quotes, so that any program's unquoted
+// statements (select * from Whole_Parameter where SerNum='...') find the same tables: PostgreSQL
+// folds such names to lower case, SQLite compares them regardless of case. Only the sample columns
+// are quoted ("0", "1", ...), being bare numbers. A statement given to run() writes the names
+// plain as well.
 // Every operation opens its own connection and closes it before returning; a save holds one
 // BatchSession for all its sheets. Connections are bounded by a time-out (login, and on a
 // server every statement), so an unreachable server cannot hold the console for long.
@@ -47,6 +50,32 @@ struct StoreResult {
     enum Status { Stored, CurveTooLong, InvalidValue, DatabaseError } status = Stored;
     QString detail;  // the offending field (column name) or the database's error text
     bool ok() const { return status == Stored; }
+};
+
+// The stored values of one sheet, as numbers (nullopt: NULL).
+struct StoredSheet {
+    int number = 0;  // NumCurve, 1..6
+    std::optional<double> capacitance, bending, tensile, tr, vm, vt;
+};
+
+// A sheet's stored curve: the values of columns "0", "1", ... up to the last one before the
+// first NULL or the end of the row.
+struct StoredCurve {
+    int number = 0;
+    std::vector<double> values;
+};
+
+struct BatchContents {
+    std::optional<BatchFields> batch;  // nullopt: not stored
+    std::vector<StoredSheet> sheets;
+    std::vector<StoredCurve> curves;
+    QString error, curveError;
+};
+
+// The sheet values of the screen for one stored sheet.
+struct SheetValues {
+    int number = 0;
+    QString capacitance, bending, tensile;
 };
 
 class BatchStore {
@@ -91,16 +120,30 @@ public:
     RunResult run(const QString& statement, const QVariantList& values = {});
 
     // The batch row of a serial as panel texts (NULL -> empty text); nullopt when not stored or
-    // on a database failure.
-    std::optional<BatchFields> findBatch(const QString& serial);
+    // on a database failure (then `error` holds the reason).
+    std::optional<BatchFields> findBatch(const QString& serial, QString* error = nullptr);
     // Serials containing `text` (trimmed; '%' and '_' match themselves), in the database's order.
-    QStringList serialsLike(const QString& text);
-    // The list of known foil grades (规格), and adding one to it (empty on success, also when
-    // already listed).
-    QStringList specifications();
+    QStringList serialsLike(const QString& text, QString* error = nullptr);
+    // The list of known foil grades (规格); whether one is listed (nullopt on a failure); adding
+    // one to it (empty on success, also when already listed).
+    QStringList specifications(QString* error = nullptr);
+    std::optional<bool> specificationListed(const QString& spec, QString* error = nullptr);
     QString addSpecification(const QString& spec);
     // Deletes the batch row, all its sheet rows and all its curve rows in one transaction.
     QString deleteBatch(const QString& serial);
+
+    // What the batch screen opens: the batch row, its sheet rows and its curve rows. A failure
+    // reading the batch or its sheets is `error`; the curves are read apart and a failure there
+    // only leaves them out (`curveError`).
+    BatchContents loadBatch(const QString& serial);
+    // The whole-batch fields of the screen: inserted (ProDate = today, Pace 1000, Conner "OQC")
+    // when the serial is not stored, else its row updated (ProDate, Pace, Conner kept), in one
+    // transaction. Checked as storeSheet checks the batch; nothing is written when refused.
+    StoreResult saveBatch(const BatchFields& batch, QDate today);
+    // The sheet values of stored sheets, all in one transaction: capacitance and tensile as
+    // numbers (an empty text is 0), bending a number or NULL (empty). A text that is no number
+    // refuses the whole update (InvalidValue); a sheet not stored changes nothing.
+    StoreResult saveSheetValues(const QString& serial, const std::vector<SheetValues>& sheets);
 
     // The foil grades a new Criterion table starts with.
     static const QStringList& seedSpecifications();

@@ -99,7 +99,7 @@ protected:
 
     QString batchQuery(const QString& sql, const QVariantList& values = {}) { return source.query(sql, values); }
     int batchCount(const char* table, const QString& serial) {
-        return batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"SerNum\" = ?").arg(QString::fromLatin1(table)),
+        return batchQuery(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE SerNum = ?").arg(QString::fromLatin1(table)),
                           {serial})
             .toInt();
     }
@@ -158,24 +158,24 @@ TEST_P(EndToEnd, TvRunsBeforeAndAfterBoilingAreStoredAsOneBatch) {
     EXPECT_EQ(batchCount("Whole_Parameter", QStringLiteral("B7")), 1);
     EXPECT_EQ(batchCount("Part_Parameter", QStringLiteral("B7")), 6);
     EXPECT_EQ(batchCount("Curve", QStringLiteral("B7")), 6);
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT \"Speci\" FROM \"Whole_Parameter\" WHERE \"SerNum\" = ?"), {QStringLiteral("B7")}),
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT Speci FROM Whole_Parameter WHERE SerNum = ?"), {QStringLiteral("B7")}),
               u"KDB-520VF");
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT \"Conner\" FROM \"Whole_Parameter\" WHERE \"SerNum\" = ?"), {QStringLiteral("B7")}),
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT Conner FROM Whole_Parameter WHERE SerNum = ?"), {QStringLiteral("B7")}),
               u"OQC");
-    EXPECT_NEAR(batchQuery(QStringLiteral("SELECT \"SpecVot\" FROM \"Part_Parameter\" WHERE \"SerNum\" = ? AND \"NumCurve\" = 1"),
+    EXPECT_NEAR(batchQuery(QStringLiteral("SELECT SpecVot FROM Part_Parameter WHERE SerNum = ? AND NumCurve = 1"),
                            {QStringLiteral("B7")}).toDouble(), 0.812, 1e-4);
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT \"Tr\" FROM \"Part_Parameter\" WHERE \"SerNum\" = ? AND \"NumCurve\" = 1"),
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT Tr FROM Part_Parameter WHERE SerNum = ? AND NumCurve = 1"),
                          {QStringLiteral("B7")}).toDouble(), tr)
-        << batchQuery(QStringLiteral("SELECT \"Tr\" FROM \"Part_Parameter\" WHERE \"SerNum\" = ? AND \"NumCurve\" = 1"),
+        << batchQuery(QStringLiteral("SELECT Tr FROM Part_Parameter WHERE SerNum = ? AND NumCurve = 1"),
                       {QStringLiteral("B7")}).toStdString();
-    const QString sheet4 = batchQuery(QStringLiteral("SELECT \"SpecVot\" FROM \"Part_Parameter\" WHERE \"SerNum\" = ? AND \"NumCurve\" = 4"),
+    const QString sheet4 = batchQuery(QStringLiteral("SELECT SpecVot FROM Part_Parameter WHERE SerNum = ? AND NumCurve = 4"),
                            {QStringLiteral("B7")});
     EXPECT_TRUE(sheet4.isEmpty()) << sheet4.toStdString();  // an empty cell is NULL
     // Sheet 1's curve: columns 0 .. delay + Tr - 1, the last one a voltage near the plateau.
     const QString lastColumn = QString::number(10 + tr - 1);
-    EXPECT_GT(batchQuery(QStringLiteral("SELECT \"%1\" FROM \"Curve\" WHERE \"SerNum\" = ? AND \"NumCurve\" = 1").arg(lastColumn),
+    EXPECT_GT(batchQuery(QStringLiteral("SELECT \"%1\" FROM Curve WHERE SerNum = ? AND NumCurve = 1").arg(lastColumn),
                          {QStringLiteral("B7")}).toDouble(), 450);
-    const QString beyond = batchQuery(QStringLiteral("SELECT \"%1\" FROM \"Curve\" WHERE \"SerNum\" = ? AND \"NumCurve\" = 1").arg(10 + tr),
+    const QString beyond = batchQuery(QStringLiteral("SELECT \"%1\" FROM Curve WHERE SerNum = ? AND NumCurve = 1").arg(10 + tr),
                            {QStringLiteral("B7")});
     EXPECT_TRUE(beyond.isEmpty()) << beyond.toStdString();
 
@@ -267,7 +267,7 @@ TEST_P(EndToEnd, LeakageAndElectrolyteRunsAreKeptLocally) {
         EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"L1HL\"")).toInt(), end1);
     }
     ASSERT_TRUE(console->batchStore().ensureSchema().isEmpty());
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Part_Parameter\"")), u"0");
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter")), u"0");
 
     // An electrolyte run stopped by the operator is kept with what it has.
     console->selectKind(0, TestKind::Electrolyte);

@@ -71,12 +71,12 @@ protected:
 
     QString batchQuery(const QString& sql, const QVariantList& values = {}) { return source.query(sql, values); }
     QString sheetValue(const char* column, const QString& serial, int sheet) {
-        return batchQuery(QStringLiteral("SELECT \"%1\" FROM \"Part_Parameter\" WHERE \"SerNum\" = ? AND \"NumCurve\" = ?")
+        return batchQuery(QStringLiteral("SELECT %1 FROM Part_Parameter WHERE SerNum = ? AND NumCurve = ?")
                               .arg(QString::fromLatin1(column)),
                           {serial, sheet});
     }
     QString curveValue(int column, const QString& serial, int sheet) {
-        return batchQuery(QStringLiteral("SELECT \"%1\" FROM \"Curve\" WHERE \"SerNum\" = ? AND \"NumCurve\" = ?").arg(column),
+        return batchQuery(QStringLiteral("SELECT \"%1\" FROM Curve WHERE SerNum = ? AND NumCurve = ?").arg(column),
                           {serial, sheet});
     }
     QStringList questions() const {
@@ -101,7 +101,7 @@ TEST_P(SaveFaults, ASaveThatFailsPartWayIsCompletedByTheNextOne) {
     // While sheet 2's question is open, the curve table goes away (a server being rebuilt).
     prompter.onQuestion = [this](const QString& q) {
         if (q.startsWith(QStringLiteral("第2片")))
-            batchQuery(QStringLiteral("ALTER TABLE \"Curve\" RENAME TO \"Curve_gone\""));
+            batchQuery(QStringLiteral("ALTER TABLE Curve RENAME TO Curve_gone"));
     };
     prompter.answers = {true, true, true};
     console->save2Click();
@@ -113,21 +113,21 @@ TEST_P(SaveFaults, ASaveThatFailsPartWayIsCompletedByTheNextOne) {
     EXPECT_EQ(lines[0], kSheetFailed);
     EXPECT_FALSE(lines[1].isEmpty());  // the database's reason
     EXPECT_EQ(lines[2], u"未保存：第2路、第3路");
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Part_Parameter\"")), u"1");  // sheet 2 rolled back
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter")), u"1");  // sheet 2 rolled back
     EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("F1HL")));
     EXPECT_FALSE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("F1HM")));
     EXPECT_TRUE(console->unsavedTest());
 
     // The table is back: the next save stores what is missing and refuses nothing of this test.
     prompter.onQuestion = nullptr;
-    batchQuery(QStringLiteral("ALTER TABLE \"Curve_gone\" RENAME TO \"Curve\""));
+    batchQuery(QStringLiteral("ALTER TABLE Curve_gone RENAME TO Curve"));
     prompter.shown.clear();
     prompter.answers = {true, true};
     console->save2Click();
     EXPECT_EQ(questions(), (QStringList{"第2片数据是否保存?", "第3片数据是否保存?"}));
     EXPECT_EQ(prompter.messages(), (QStringList{"第2片曲线数据保存完毕!", "第3片曲线数据保存完毕!"}));
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Part_Parameter\"")), u"3");
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Curve\"")), u"3");
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter")), u"3");
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM Curve")), u"3");
     EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("F1HR")));
     EXPECT_FALSE(console->unsavedTest());
     EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
@@ -146,7 +146,7 @@ TEST_P(SaveFaults, ASheetValueTheColumnCannotHoldNamesItAndCanBeMended) {
     prompter.answers = {true, true, true};
     console->save2Click();
     EXPECT_EQ(prompter.messages().size(), 3) << prompter.messages().join("|").toStdString();
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT \"Length\" FROM \"Whole_Parameter\" WHERE \"SerNum\" = 'G1'")).toDouble(), 1200);
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT Length FROM Whole_Parameter WHERE SerNum = 'G1'")).toDouble(), 1200);
 }
 
 TEST_P(SaveFaults, TestsThatDidNotEndStoreNullForWhatTheyNeverReached) {
@@ -204,7 +204,7 @@ TEST_P(SaveFaults, ALocalDatabaseThatCannotBeWrittenLeavesItsRecordsForTheNextSa
     EXPECT_EQ(questions(), (QStringList{"第2片数据是否保存?", "第3片数据是否保存?"}));
     for (const char* name : {"L1HL", "L1HM", "L1HR"})
         EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QString::fromLatin1(name))) << name;
-    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM \"Part_Parameter\"")), u"3");
+    EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter")), u"3");
     EXPECT_FALSE(console->unsavedTest());
 }
 

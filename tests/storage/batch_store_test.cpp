@@ -87,7 +87,7 @@ protected:
         if (!conn.open()) return {};
         QSqlQuery q(conn.db());
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(quoteIdentifier(table)))) return {};
+        if (!q.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table))) return {};
         QStringList names;
         for (int i = 0; i < q.record().count(); ++i) names << q.record().fieldName(i);
         return names;
@@ -95,11 +95,11 @@ protected:
 
     // SELECT what FROM table for a serial (and a sheet, when one is given).
     BatchStore::RunResult select(const char* what, const char* table, const QString& serial, int sheet) {
-        QString sql = QStringLiteral("SELECT %1 FROM \"%2\" WHERE \"SerNum\" = ?")
+        QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE SerNum = ?")
                           .arg(QString::fromLatin1(what), QString::fromLatin1(table));
         QVariantList values{serial};
         if (sheet > 0) {
-            sql += QStringLiteral(" AND \"NumCurve\" = ?");
+            sql += QStringLiteral(" AND NumCurve = ?");
             values << sheet;
         }
         return store.run(sql, values);
@@ -136,15 +136,22 @@ protected:
     }
 };
 
+// Names as a server may report them: PostgreSQL folds unquoted names to lower case.
+QStringList folded(QStringList names) {
+    for (QString& n : names) n = n.toLower();
+    return names;
+}
+
 TEST_P(SourceTest, SchemaIsCreatedOnceWithItsColumnsAndSeededSpecifications) {
     ASSERT_EQ(store.ensureSchema(), QString());
-    EXPECT_EQ(columns(QStringLiteral("Whole_Parameter")),
-              QString("SerNum Speci VF Length Area Weight IQNum PLNum NodeNum ProDate Pace Conner").split(u' '));
-    EXPECT_EQ(columns(QStringLiteral("Part_Parameter")), QString("SerNum NumCurve SpecVot Bend Pull Tr Vm Vt").split(u' '));
+    EXPECT_EQ(folded(columns(QStringLiteral("Whole_Parameter"))),
+              folded(QString("SerNum Speci VF Length Area Weight IQNum PLNum NodeNum ProDate Pace Conner").split(u' ')));
+    EXPECT_EQ(folded(columns(QStringLiteral("Part_Parameter"))),
+              folded(QString("SerNum NumCurve SpecVot Bend Pull Tr Vm Vt").split(u' ')));
     QStringList curve{QStringLiteral("SerNum"), QStringLiteral("NumCurve")};
     for (int i = 0; i < kCurveColumns; ++i) curve << QString::number(i);
-    EXPECT_EQ(columns(QStringLiteral("Curve")), curve);
-    EXPECT_EQ(columns(QStringLiteral("Criterion")), QStringList{QStringLiteral("Speci")});
+    EXPECT_EQ(folded(columns(QStringLiteral("Curve"))), folded(curve));
+    EXPECT_EQ(folded(columns(QStringLiteral("Criterion"))), QStringList{QStringLiteral("speci")});
     QStringList specs = store.specifications(), seeds = BatchStore::seedSpecifications();
     specs.sort();
     seeds.sort();
@@ -158,7 +165,7 @@ TEST_P(SourceTest, SchemaIsCreatedOnceWithItsColumnsAndSeededSpecifications) {
     EXPECT_EQ(count("Whole_Parameter", QStringLiteral("S1")), 1);
 
     // Only a missing table is created again.
-    ASSERT_EQ(exec(QStringLiteral("DROP TABLE \"Criterion\"")), QString());
+    ASSERT_EQ(exec(QStringLiteral("DROP TABLE Criterion")), QString());
     ASSERT_EQ(store.ensureSchema(), QString());
     EXPECT_EQ(store.specifications().size(), seeds.size());
     EXPECT_EQ(count("Curve", QStringLiteral("S1")), 1);
@@ -287,8 +294,8 @@ TEST_P(BatchStoreTest, RefusedSheetsWriteNothing) {
     BatchFields blank = batchOf(QStringLiteral("   "));
     EXPECT_EQ(store.storeSheet(blank, 1, sheetOf(), curveOf(10), kToday).status, StoreResult::InvalidValue);
 
-    EXPECT_EQ(store.run(QStringLiteral("SELECT * FROM \"Whole_Parameter\"")).rows.size(), 1u);
-    EXPECT_EQ(store.run(QStringLiteral("SELECT * FROM \"Part_Parameter\"")).rows.size(), 1u);
+    EXPECT_EQ(store.run(QStringLiteral("SELECT * FROM Whole_Parameter")).rows.size(), 1u);
+    EXPECT_EQ(store.run(QStringLiteral("SELECT * FROM Part_Parameter")).rows.size(), 1u);
     EXPECT_EQ(row("Whole_Parameter", QStringLiteral("V1")).value("Speci").toString(), QStringLiteral("KDB-520VF"));
     EXPECT_EQ(row("Part_Parameter", QStringLiteral("V1"), 1).value("Vt").toDouble(), 498.5);
     const QSqlRecord curve = row("Curve", QStringLiteral("V1"), 1);
@@ -298,7 +305,7 @@ TEST_P(BatchStoreTest, RefusedSheetsWriteNothing) {
 
 TEST_P(BatchStoreTest, FailureInsideTheSheetRollsItAllBack) {
     storeOk(batchOf(QStringLiteral("F1")), 1, sheetOf(QStringLiteral("498.5")), 20);
-    ASSERT_EQ(exec(QStringLiteral("DROP TABLE \"Curve\"")), QString());
+    ASSERT_EQ(exec(QStringLiteral("DROP TABLE Curve")), QString());
 
     const StoreResult again = store.storeSheet(batchOf(QStringLiteral("F1"), QStringLiteral("KDX-1")), 1,
                                                sheetOf(QStringLiteral("1")), curveOf(20), kToday);
@@ -334,13 +341,13 @@ TEST_P(BatchStoreTest, HostileTextsAreStoredVerbatim) {
     EXPECT_EQ(store.specifications().size(), BatchStore::seedSpecifications().size());
     EXPECT_EQ(store.serialsLike(QStringLiteral("'Bri")), QStringList{QStringLiteral("O'Brien")});
 
-    const auto r = store.run(QStringLiteral("SELECT * FROM \"Whole_Parameter\" WHERE \"Speci\" = ?"),
+    const auto r = store.run(QStringLiteral("SELECT * FROM Whole_Parameter WHERE Speci = ?"),
                              {QStringLiteral("x' OR '1'='1")});
     EXPECT_EQ(r.status, QStringLiteral("查询到0条记录"));
 }
 
 TEST_P(BatchStoreTest, RunReportsWhatItDid) {
-    const QString insert = QStringLiteral(" \"Criterion\" (\"Speci\") VALUES (?)");
+    const QString insert = QStringLiteral(" Criterion (Speci) VALUES (?)");
     int n = 0;
     for (const char* word : {"insert", "INSERT", "Insert", "iNSERT", "insert", "insert", "insert"}) {
         const auto r = store.run(QString::fromLatin1(word) + QStringLiteral(" INTO") + insert,
@@ -348,18 +355,18 @@ TEST_P(BatchStoreTest, RunReportsWhatItDid) {
         EXPECT_EQ(r.status, QString::fromLatin1(word) + QStringLiteral("query successful"));
         EXPECT_TRUE(r.rows.empty());
     }
-    const auto all = store.run(QStringLiteral("  select * from \"Criterion\"  "));
+    const auto all = store.run(QStringLiteral("  select * from Criterion  "));
     EXPECT_EQ(all.status, QStringLiteral("查询到12条记录"));
     EXPECT_EQ(all.rows.size(), 12u);
 
     struct Case { const char* statement; const char* status; };
-    for (const Case& c : {Case{"update \"Criterion\" set \"Speci\" = 'KDR-0' where \"Speci\" = 'KDR-1'", "updatequery successful"},
-                          Case{"  Delete from \"Criterion\" where \"Speci\" like 'KDR-%'", "Deletequery successful"},
-                          Case{"SELECT \"Speci\" FROM \"Criterion\"", "查询到5条记录"}}) {
+    for (const Case& c : {Case{"update Criterion set Speci = 'KDR-0' where Speci = 'KDR-1'", "updatequery successful"},
+                          Case{"  Delete from Criterion where Speci like 'KDR-%'", "Deletequery successful"},
+                          Case{"SELECT Speci FROM Criterion", "查询到5条记录"}}) {
         EXPECT_EQ(store.run(QString::fromLatin1(c.statement)).status, QString::fromUtf8(c.status)) << c.statement;
     }
 
-    for (const char* bad : {"select * from \"NoSuchTable\"", "insert into \"NoSuchTable\" values (1)", "selec 1"}) {
+    for (const char* bad : {"select * from NoSuchTable", "insert into NoSuchTable values (1)", "selec 1"}) {
         const auto r = store.run(QString::fromLatin1(bad));
         EXPECT_TRUE(r.status.startsWith(QStringLiteral("查询错误:"))) << bad << " -> " << r.status.toStdString();
         EXPECT_GT(r.status.size(), QStringLiteral("查询错误:").size()) << "carries the database's text";
@@ -417,7 +424,7 @@ TEST_P(SourceTest, EverySessionMakesTheTablesOfADatabaseThatCameBackEmpty) {
     }
     // The database is emptied behind the console's back (a server rebuilt, a file put back).
     for (const char* table : {"Curve", "Part_Parameter", "Whole_Parameter", "Criterion"})
-        ASSERT_TRUE(store.run(QStringLiteral("DROP TABLE \"%1\"").arg(QString::fromLatin1(table))).rows.empty());
+        ASSERT_TRUE(store.run(QStringLiteral("DROP TABLE %1").arg(QString::fromLatin1(table))).rows.empty());
     EXPECT_TRUE(columns(QStringLiteral("Curve")).isEmpty());
     BatchSession session(store);
     ASSERT_EQ(session.open(), QString());

@@ -1,0 +1,68 @@
+// What the batch store's files share: the names as written in statements, the checks that turn
+// field texts into bound values, and running a statement with its values bound.
+#pragma once
+
+#include "common/text_number.h"
+#include "storage/sql_support.h"
+
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <cmath>
+
+namespace varnot::batch_sql {
+
+inline const QString kOdbc = QStringLiteral("QODBC");
+
+// Table and column names are written plain, never quoted: a server folds them as it folds the
+// same names in any other program's statements (PostgreSQL to lower case), so every program
+// reading the batch database meets the same tables. Only the sample columns, bare numbers, need
+// quotes.
+inline QString q(const char* name) { return QString::fromLatin1(name); }
+
+inline QString curveColumn(int i) { return quoteIdentifier(QString::number(i)); }
+
+inline QVariant nullNumber() { return QVariant(QMetaType::fromType<double>()); }
+
+// A field text checked and turned into the value bound for its column.
+struct Numbers {
+    QString badField;
+    // Required: must be a number. Optional: empty -> NULL, otherwise must be a number.
+    QVariant take(const QString& text, const char* column, bool required) {
+        const QString t = text.trimmed();
+        if (t.isEmpty() && !required) return nullNumber();
+        if (auto d = toDouble(t)) return *d;
+        if (badField.isEmpty()) badField = QString::fromLatin1(column);
+        return nullNumber();
+    }
+    QVariant takeWhole(const QString& text, const char* column) {
+        QVariant v = take(text, column, true);
+        if (!badField.isEmpty()) return v;
+        const double d = v.toDouble();
+        if (d != std::floor(d) || std::fabs(d) > 2147483647.0) {
+            badField = QString::fromLatin1(column);
+            return nullNumber();
+        }
+        return int(d);
+    }
+};
+
+inline QString failure(const QSqlQuery& query) { return errorText(query.lastError()); }
+
+inline bool execBound(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+    if (!query.prepare(sql)) return false;
+    for (const auto& v : values) query.addBindValue(v);
+    return query.exec();
+}
+
+inline QString panelText(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return {};
+    switch (v.typeId()) {
+        case QMetaType::Double: case QMetaType::Float: return shortestText(v.toDouble());
+        default: return v.toString();
+    }
+}
+
+
+}  // namespace varnot::batch_sql

@@ -1,0 +1,339 @@
+// The batch tab through its own widgets in the console window: 打开 with its fields, grid and
+// curves, the two 保存, 删除, the serial and specification lists, 合并报表, and what the operator
+// is told when the batch database fails; on the SQLite ODBC driver and on PostgreSQL.
+#include "batch/batch_tab.h"
+#include "console/console.h"
+#include "console/console_window.h"
+#include "support/batch_source.h"
+#include "support/event_wait.h"
+#include "support/in_process_run.h"
+#include "support/scripted_prompter.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace varnot;
+using namespace varnot::testing;
+
+namespace {
+
+const QDate kDay(2026, 12, 10);
+
+// Column "0" holds 0, every later one `volts`.
+std::vector<float> flatCurve(int n, float volts) {
+    std::vector<float> c(std::size_t(n), volts);
+    c[0] = 0;
+    return c;
+}
+
+class BatchTabTest : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        static int tests = 0;
+        ASSERT_NO_FATAL_FAILURE(source.setUp(GetParam(), QStringLiteral("tab%1").arg(++tests), QDir(dir.path())));
+        if (IsSkipped()) return;
+        settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
+        settings->initialiseMissing();
+        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return kDay; });
+        console->load();
+        console->batchStore() = BatchStore(source.connectionText());
+        window = std::make_unique<ConsoleWindow>(*console);
+        window->setPrompter(prompter);
+        window->show();
+        window->showTab(5);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        source.tearDown();
+    }
+
+    template <typename T>
+    T* widget(const char* name) {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* edit(const char* name) { return widget<QLineEdit>(name); }
+    void click(const char* button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
+    // Replaces a field's text by typing, as the operator does.
+    void type(const char* field, const QString& text) {
+        QLineEdit* e = edit(field);
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QTest::keyClicks(e, text);
+    }
+    QString cell(int r, int c) { return widget<QTableWidget>("Grid2")->item(r, c)->text(); }
+    QString stored(const QString& sql) { return source.query(sql); }
+
+    // A batch B7 with sheets 1 (205 samples), 2 (205) and 4 (85 samples: fewer than opening reads),
+    // every sample after the first at 312 V.
+    void storeB7() {
+        BatchStore& store = console->batchStore();
+        ASSERT_EQ(store.ensureSchema(), QString());
+        const BatchFields b{QStringLiteral("B7"), QStringLiteral("KDB-520VF"), QStringLiteral("520"), QStringLiteral("1200"), {},
+                            QStringLiteral("12.5"), QStringLiteral("IQ-7"), QStringLiteral("L2"), QStringLiteral("3")};
+        const SheetFields s{QStringLiteral("0.812"), QStringLiteral("3"), QStringLiteral("30.5"), QStringLiteral("25"),
+                            QStringLiteral("530.2"), QStringLiteral("498.5")};
+        for (auto [k, n] : {std::pair{1, 205}, std::pair{2, 205}, std::pair{4, 85}})
+            ASSERT_TRUE(store.storeSheet(b, k, s, flatCurve(n, 312.0f), kDay).ok());
+    }
+
+    // Pixels of exactly `colour` in column x (plot units) between rows y ± 2 pixels.
+    int pixelsNear(int ch, double x, double y, const QColor& colour) {
+        const QImage& img = console->plots().TV[ch]->image();
+        const int px = PlotSurface::px(x), py = PlotSurface::px(y);
+        int n = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                if (img.valid(px + dx, py + dy) && img.pixelColor(px + dx, py + dy) == colour) ++n;
+        return n;
+    }
+
+    QTemporaryDir dir;
+    BatchSource source;
+    ScriptedPrompter prompter;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<Console> console;
+    std::unique_ptr<ConsoleWindow> window;
+};
+
+TEST_P(BatchTabTest, OpeningShowsTheBatchItsSheetsAndItsCurves) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());
+    console->state().field(Field::FormationVoltage, 3) = QStringLiteral("520");
+    type("txtWhole", QStringLiteral("b7"));
+    EXPECT_EQ(edit("txtWhole")->text(), QStringLiteral("B7"));
+    click("openBatch");
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.messages().join('|').toStdString();
+
+    const std::pair<const char*, const char*> fields[] = {{"txtWhole1", "KDB-520VF"}, {"VFText", "520"}, {"txtWhole3", "1200"},
+                                                          {"txtWhole4", ""},          {"txtWhole5", "3"},  {"txtWhole6", "12.5"},
+                                                          {"txtWhole7", "L2"},        {"txtWhole8", "IQ-7"}};
+    for (const auto& [name, text] : fields) EXPECT_EQ(edit(name)->text(), QString::fromUtf8(text)) << name;
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(console->state().field(Field::FormationVoltage, c), QStringLiteral("520"));
+        EXPECT_EQ(console->state().field(Field::TvTestNumber, c), QStringLiteral("B7"));
+    }
+    const char* row[] = {"0.812", "3.00", "30.50", "25.00", "530.20", "498.50"};
+    for (int k : {1, 2, 4})
+        for (int c = 1; c <= 6; ++c) EXPECT_EQ(cell(k, c), QString::fromLatin1(row[c - 1])) << k << "," << c;
+    for (int k : {3, 5, 6})
+        for (int c = 1; c <= 6; ++c) EXPECT_EQ(cell(k, c), QString()) << k << "," << c;
+    EXPECT_EQ(edit("Cap1")->text(), QStringLiteral("0.812"));
+
+    // 312 V on 520 V lies at height 4000 × (0.9 − 312 / 780) = 2000; the longest curve read
+    // (25 + 178 points) fits at zoom 1, 12.5 units a sample.
+    ASSERT_EQ(console->plots().hxfd[0], 1.0f);
+    const QColor red(255, 0, 0), green(0, 255, 0);
+    EXPECT_GT(pixelsNear(0, 400 + 100 * 12.5, 2000, red), 0);
+    EXPECT_GT(pixelsNear(1, 400 + 100 * 12.5, 2000, green), 0);
+    EXPECT_EQ(pixelsNear(2, 400 + 100 * 12.5, 2000, QColor(0, 0, 255)), 0) << "no curve 3";
+    // Sheet 4 starts 100 units further right and ends with its 85 stored samples.
+    EXPECT_GT(pixelsNear(3, 500 + 50 * 12.5, 2000, red), 0);
+    EXPECT_EQ(pixelsNear(3, 500 + 120 * 12.5, 2000, red), 0);
+}
+
+TEST_P(BatchTabTest, TheBatchFieldsAndTheSheetValuesAreSavedAsCorrected) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());
+    type("txtWhole", QStringLiteral("B7"));
+    click("openBatch");
+    type("txtWhole1", QStringLiteral("kda-380vf"));
+    type("txtWhole3", QString());
+    click("saveBatch");
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("整体参数保存完毕!")});
+    EXPECT_EQ(stored(QStringLiteral("select Speci from Whole_Parameter where SerNum='B7'")), QStringLiteral("KDA-380VF"));
+    EXPECT_EQ(stored(QStringLiteral("select Length from Whole_Parameter where SerNum='B7'")), QString());
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Whole_Parameter")), QStringLiteral("1"));
+
+    type("Cap1", QStringLiteral("1.2345"));
+    EXPECT_EQ(cell(1, 1), QStringLiteral("1.235"));
+    type("Bend4", QString());
+    click("saveSheets");
+    EXPECT_EQ(prompter.messages().last(), QStringLiteral("部分参数保存完毕!"));
+    EXPECT_EQ(stored(QStringLiteral("select SpecVot from Part_Parameter where SerNum='B7' and NumCurve=1")).toDouble(), 1.235);
+    EXPECT_EQ(stored(QStringLiteral("select Bend from Part_Parameter where SerNum='B7' and NumCurve=4")), QString());
+    EXPECT_EQ(stored(QStringLiteral("select Pull from Part_Parameter where SerNum='B7' and NumCurve=4")).toDouble(), 30.5);
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Part_Parameter")), QStringLiteral("3")) << "no sheet is added";
+
+    // A serial not stored yet is inserted.
+    type("txtWhole", QStringLiteral("n1"));
+    click("saveBatch");
+    EXPECT_EQ(stored(QStringLiteral("select Conner from Whole_Parameter where SerNum='N1'")), QStringLiteral("OQC"));
+}
+
+TEST_P(BatchTabTest, DeletingAsksFirstThenRemovesTheWholeBatch) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());
+    type("txtWhole", QStringLiteral("B7"));
+    click("openBatch");
+    click("deleteBatch");
+    EXPECT_EQ(prompter.shown.back().text, QStringLiteral("此操作会删除数据,是否确定?"));
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Curve where SerNum='B7'")), QStringLiteral("3"));
+
+    prompter.answers = {true};
+    click("deleteBatch");
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("数据删除完毕!")});
+    for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
+        EXPECT_EQ(stored(QStringLiteral("select count(*) from %1").arg(QString::fromLatin1(table))), QStringLiteral("0")) << table;
+    for (const char* name : {"txtWhole", "txtWhole1", "txtWhole3", "txtWhole4", "txtWhole5", "txtWhole6", "txtWhole7", "txtWhole8"})
+        EXPECT_EQ(edit(name)->text(), QStringLiteral(" ")) << name;
+    EXPECT_EQ(edit("VFText")->text(), QStringLiteral("520"));
+    EXPECT_EQ(cell(1, 1), QString());
+
+    // Opening the blank serial finds nothing and says nothing.
+    click("openBatch");
+    EXPECT_EQ(prompter.messages().size(), 1);
+}
+
+TEST_P(BatchTabTest, TheSerialListOffersTheStoredSerialsContainingTheText) {
+    BatchStore& store = console->batchStore();
+    for (const char* s : {"AB12", "XAB123", "QQ1"})
+        ASSERT_TRUE(store.saveBatch({QString::fromLatin1(s), {}, QStringLiteral("520"), {}, {}, {}, {}, {}, QStringLiteral("0")}, kDay).ok());
+    auto* list = widget<QListWidget>("List1");
+    type("txtWhole", QStringLiteral("ab1"));
+    QTest::mouseDClick(edit("txtWhole"), Qt::LeftButton);
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_FALSE(edit("txtWhole")->isVisible());
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) entries << list->item(i)->text();
+    entries.sort();
+    EXPECT_EQ(entries, (QStringList{QStringLiteral("AB12"), QStringLiteral("XAB123")}));
+    QListWidgetItem* chosen = list->findItems(QStringLiteral("XAB123"), Qt::MatchExactly).value(0);
+    ASSERT_NE(chosen, nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(chosen).center());
+    EXPECT_EQ(edit("txtWhole")->text(), QStringLiteral("XAB123"));
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_TRUE(edit("txtWhole")->isVisible());
+
+    type("txtWhole", QStringLiteral("zz"));
+    QTest::mouseDClick(edit("txtWhole"), Qt::LeftButton);
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_TRUE(edit("txtWhole")->isVisible());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_P(BatchTabTest, TheSpecificationListAndAddingAnUnknownSpecification) {
+    auto* list = widget<QListWidget>("List2");
+    QTest::mouseDClick(edit("txtWhole1"), Qt::LeftButton);
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(list->count(), BatchStore::seedSpecifications().size());
+    QListWidgetItem* chosen = list->findItems(QStringLiteral("KDC-600VF"), Qt::MatchExactly).value(0);
+    ASSERT_NE(chosen, nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(chosen).center());
+    EXPECT_EQ(edit("txtWhole1")->text(), QStringLiteral("KDC-600VF"));
+    EXPECT_FALSE(list->isVisible());
+
+    const QString question = QStringLiteral("此规格不存在,是否加入到规格列表中?");
+    type("txtWhole1", QStringLiteral("kdy-2"));
+    QTest::mouseDClick(edit("txtWhole1"), Qt::LeftButton);  // answered No
+    EXPECT_EQ(prompter.count(question), 1);
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Criterion where Speci='KDY-2'")), QStringLiteral("0"));
+
+    prompter.answers = {true};
+    QTest::mouseDClick(edit("txtWhole1"), Qt::LeftButton);
+    EXPECT_EQ(prompter.count(question), 2);
+    ASSERT_TRUE(list->isVisible());
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("KDY-2"));
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Criterion where Speci='KDY-2'")), QStringLiteral("1"));
+
+    // A listed one is shown without a question.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    EXPECT_EQ(edit("txtWhole1")->text(), QStringLiteral("KDY-2"));
+    QTest::mouseDClick(edit("txtWhole1"), Qt::LeftButton);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(prompter.count(question), 2);
+}
+
+TEST_P(BatchTabTest, FailuresNameTheReasonAndChangeNothing) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());
+    type("txtWhole", QStringLiteral("B7"));
+    type("VFText", QStringLiteral("5x"));
+    click("saveBatch");
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("整体参数无法保存：VF值不是有效的数值")});
+    type("VFText", QStringLiteral("520"));
+
+    console->state().field(Field::RiseTime, 0) = QStringLiteral("31");
+    console->batchStore() = BatchStore(QStringLiteral("no_such_source;UID=sa;Password=;"));
+    prompter.shown.clear();
+    prompter.answers = {true};
+    click("openBatch");
+    click("saveBatch");
+    click("deleteBatch");
+    QTest::mouseDClick(edit("txtWhole"), Qt::LeftButton);
+    const QStringList shown = prompter.messages();
+    ASSERT_EQ(shown.size(), 4) << shown.join('|').toStdString();
+    const char* starts[] = {"批次无法打开：", "整体参数无法保存：", "批次无法删除：", "编号无法查询："};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(shown[i].startsWith(QString::fromUtf8(starts[i]))) << shown[i].toStdString();
+        EXPECT_GT(shown[i].size(), QString::fromUtf8(starts[i]).size() + 3) << "carries the database's reason";
+    }
+    EXPECT_EQ(console->state().field(Field::RiseTime, 0), QStringLiteral("31")) << "a failed open resets nothing";
+    EXPECT_EQ(edit("txtWhole")->text(), QStringLiteral("B7"));
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Curve where SerNum='B7'")), QStringLiteral("3"));
+}
+
+TEST_P(BatchTabTest, OpeningAndDeletingWaitForTheEndOfARun) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());
+    connectInstrument(*console);
+    console->recordExists = [](int) { return false; };
+    prompter.answers = {true};
+    console->toolbarCommand(QStringLiteral("test13"));
+    ASSERT_TRUE(console->supervising()) << prompter.messages().join('|').toStdString();
+    console->state().field(Field::FormationVoltage, 0) = QStringLiteral("600");
+    prompter.shown.clear();
+    type("txtWhole", QStringLiteral("B7"));
+    prompter.answers = {true};
+    click("openBatch");
+    click("deleteBatch");
+    EXPECT_EQ(prompter.count(QStringLiteral("测试正在进行，不能打开或删除批次！")), 2);
+    EXPECT_EQ(console->state().field(Field::FormationVoltage, 0), QStringLiteral("600"));
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Whole_Parameter")), QStringLiteral("1"));
+    console->stopAll();
+}
+
+TEST_P(BatchTabTest, TheMergedReportProgramIsStartedFromTheProgramFolder) {
+    if (GetParam() != Engine::SQLite) GTEST_SKIP() << "no database involved";
+    // Not beside the console (never on Linux): said so.
+    QAction* report = window->findChild<QAction*>(QStringLiteral("mergedReport"));
+    ASSERT_NE(report, nullptr);
+    report->trigger();
+    ASSERT_EQ(prompter.messages().size(), 1);
+    EXPECT_TRUE(prompter.messages()[0].startsWith(QStringLiteral("找不到合并报表程序："))) << prompter.messages()[0].toStdString();
+
+    // A program there is started and left running on its own.
+    QTemporaryDir folder;
+    const QString program = BatchScreen::mergedReportProgram(folder.path());
+    EXPECT_TRUE(program.endsWith(QStringLiteral("/成绩单输出.exe")));
+    QFile script(program);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\ntouch started\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    BatchHost host{console->batch(), console->state(), console->plots(), console->batchStore(),
+                   [this]() -> Prompter& { return prompter; }};
+    host.programFolder = folder.path();
+    BatchScreen(host).mergedReport();
+    EXPECT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("started"))); }));
+    EXPECT_EQ(prompter.messages().size(), 1);
+}
+
+std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL";
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, BatchTabTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
+
+}  // namespace
