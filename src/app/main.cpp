@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QFont>
-#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -114,10 +113,6 @@ int main(int argc, char** argv) {
     ConsoleWindow window(console);
     windowPrompter.setParent(&window);
     window.setPrompter(prompter);
-    if (const QScreen* screen = window.screen()) {
-        const QRect r = screen->availableGeometry();
-        window.move(r.x() + (r.width() - window.width()) / 2, r.y() + (r.height() - window.height()) / 2);
-    }
     window.showTab(args.value(tab).toInt());
     window.show();
 

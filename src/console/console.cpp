@@ -69,6 +69,7 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
 
 void Console::load() {
     settings_.initialiseMissing();
+    restoreOperatorFields(state_, settings_);
     state_.firstCh = 0;
     state_.lastCh = 2;
     const ChannelMemory memory = settings_.loadChannelMemory();
@@ -135,9 +136,23 @@ void Console::applyKindFields() {
 }
 
 void Console::unload() {
+    // A run going away with the console stores no sample and ends no test any more: nothing of it
+    // reaches the store.
+    acquisitionTimer_.stop();
+    stepTimer_.stop();
+    pendingVisits_ = 0;
+    supervising_ = false;
+    state_.testRun = false;
     poll_.stop();
     connection_.closeAll();
     LocalRecords::closeReaders();
+}
+
+void Console::enterOperatorField(OperatorField f, const QString& typed) {
+    const QString text = acceptedOperatorText(state_, f, typed);
+    operatorText(state_, f) = text;
+    settings_.write(Section::Canshu, QString::fromUtf8(operatorFieldSpec(f).settingsKey), text);
+    emit changed();
 }
 
 bool Console::runsChannel(int c) const { return supervising_ && c >= state_.firstCh && c <= state_.lastCh; }

@@ -6,6 +6,7 @@
 #include "acquisition/display.h"
 #include "acquisition/plot_axes.h"
 #include "batch/batch_panel.h"
+#include "console/console_fields.h"
 #include "state/console_state.h"
 #include "common/prompter.h"
 #include "common/timing.h"
@@ -36,7 +37,8 @@ public:
     // Start-up: restore channels 1 to 3 from the store, apply the group switches, draw every axis;
     // all timers stay off.
     void load();
-    // Closing: the serial port and the socket are closed; nothing is written.
+    // Closing: the run loop and the timers stop, the serial port and the socket are closed;
+    // nothing is written.
     void unload();
     // Before closing: a run in progress, or a finished test not stored whole, is asked about
     // first. True when the console may close.
@@ -62,6 +64,11 @@ public:
     // started: an entry is locked when it would change one of them, on the channel itself or,
     // through linkage, on a running channel.
     bool entryLocked(Field f, int ch) const;
+
+    // The instrument's address and port (IP, 端口) and the temperature window (设置温度：): a
+    // completed entry is checked, an unusable one leaves the text from before it, and the text is
+    // kept in the settings store for the next start.
+    void enterOperatorField(OperatorField f, const QString& typed);
 
     // Group switches.
     enum class Boiling { Before, After };

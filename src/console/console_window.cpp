@@ -3,6 +3,8 @@
 #include "acquisition/sampling.h"
 #include "batch/batch_tab.h"
 #include "calibration/calibration_window.h"
+#include "console/help_window.h"
+#include "console/operator_fields.h"
 #include "console/plot_view.h"
 #include "history/history_window.h"
 #include "settings/field_catalogue.h"
@@ -22,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
@@ -127,7 +130,12 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
     for (QAbstractSpinBox* box : findChildren<QAbstractSpinBox*>()) guard(box);
     connect(&console_, &Console::changed, this, &ConsoleWindow::refresh);
     resize(1280, 860);
+    centreOnScreen();
     refresh();
+}
+
+void ConsoleWindow::centreOnScreen() {
+    if (const QScreen* s = screen()) move(centredTopLeft(s->availableGeometry(), frameGeometry().size()));
 }
 
 void ConsoleWindow::buildMenus() {
@@ -165,6 +173,9 @@ void ConsoleWindow::buildMenus() {
     addCommand(plots, QStringLiteral("1-6通道时间轴坐标缩小"), [this] { console_.zoomChannels(false); });
     addCommand(plots, QStringLiteral("组合通道时间轴坐标放大"), [this] { console_.zoomCombined(true); });
     addCommand(plots, QStringLiteral("组合通道时间轴坐标放小"), [this] { console_.zoomCombined(false); });
+
+    QAction* help = menuBar()->addAction(QStringLiteral("帮助(&H)"), this, [this] { command([this] { openHelp(); }); });
+    help->setObjectName(QStringLiteral("help"));
 }
 
 QAction* ConsoleWindow::addCommand(QMenu* menu, const QString& text, std::function<void()> action) {
@@ -173,6 +184,7 @@ QAction* ConsoleWindow::addCommand(QMenu* menu, const QString& text, std::functi
 
 void ConsoleWindow::command(const std::function<void()>& action) {
     completeFocusedEntry();
+    if (operatorFields_) operatorFields_->completeFocused();
     action();
 }
 
@@ -311,6 +323,8 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
     auto* page = new QWidget;
     auto* outer = new QVBoxLayout(page);
     if (!electrolyte) {
+        operatorFields_ = new OperatorFields(console_);
+        outer->addWidget(operatorFields_);
         outer->addWidget(buildGroupSwitches(0));
         outer->addWidget(buildGroupSwitches(1));
     }
@@ -346,6 +360,7 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
             form->addWidget(editor, row, 1);
             edits_.push_back({f, ch, editor});
             ++row;
+            addRangeHint(form, row, f, ch);
         };
         for (Field f : electrolyte ? std::span<const Field>(kElecFrame) : std::span<const Field>(kTvFrame)) addField(f);
         grid->addWidget(frame, ch / 3, ch % 3);
@@ -354,6 +369,14 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
     scroll->setWidget(page);
     scroll->setWidgetResizable(true);
     return scroll;
+}
+
+void ConsoleWindow::addRangeHint(QGridLayout* form, int& row, Field f, int ch) {
+    const QString hint = rangeHint(f);
+    if (hint.isEmpty()) return;
+    auto* label = new QLabel(hint);
+    label->setObjectName(QStringLiteral("hint") + objectNameOf(f, ch));
+    form->addWidget(label, row++, 1);
 }
 
 QWidget* ConsoleWindow::buildBatchTab() {
@@ -466,6 +489,15 @@ void ConsoleWindow::openCalibration() {
     calibration_->activateWindow();
 }
 
+HelpWindow* ConsoleWindow::helpWindow() const { return help_.data(); }
+
+void ConsoleWindow::openHelp() {
+    if (!help_) help_ = new HelpWindow(this);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
 ConsoleWindow::~ConsoleWindow() {
     // Going away, the window neither shows the model nor feeds it: a field losing the focus while
     // the widgets are torn down must not reach the model, nor the model's changes this window.
@@ -473,6 +505,7 @@ ConsoleWindow::~ConsoleWindow() {
     for (QObject* child : findChildren<QObject*>()) {
         disconnect(child, nullptr, this, nullptr);
         disconnect(child, nullptr, &console_, nullptr);
+        if (operatorFields_) disconnect(child, nullptr, operatorFields_, nullptr);
     }
 }
 
@@ -484,7 +517,13 @@ void ConsoleWindow::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    // Closing writes nothing: the address or temperature bound still being typed is not kept.
+    if (operatorFields_) operatorFields_->dropPendingEntries();
     console_.unload();
+    // The windows opened from the console go with it.
+    for (QWidget* w : {static_cast<QWidget*>(history_.data()), static_cast<QWidget*>(calibration_.data()),
+                       static_cast<QWidget*>(help_.data())})
+        if (w) w->close();
     e->accept();
 }
 

@@ -22,6 +22,7 @@ class QTabWidget;
 class QDateEdit;
 class QTableWidget;
 class QToolBar;
+class QGridLayout;
 
 namespace varnot {
 
@@ -29,6 +30,8 @@ class PlotView;
 class BatchTab;
 class HistoryWindow;
 class CalibrationWindow;
+class HelpWindow;
+class OperatorFields;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -46,6 +49,9 @@ public:
     // 电压电流校准: opens the calibration window, or brings the open one to the front.
     void openCalibration();
     CalibrationWindow* calibrationWindow() const;
+    // 帮助(&H): opens the help window, or brings the open one to the front.
+    void openHelp();
+    HelpWindow* helpWindow() const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -62,6 +68,10 @@ private:
     QWidget* buildParameterTab(bool electrolyte);
     QWidget* buildGroupSwitches(int group);
     QWidget* buildBatchTab();
+    // The range hint under a parameter field, when it has one.
+    void addRangeHint(QGridLayout* form, int& row, Field f, int ch);
+    // Centred on the screen it comes up on.
+    void centreOnScreen();
 
     Console& console_;
     QTabWidget* tabs_ = nullptr;
@@ -95,6 +105,8 @@ private:
     Prompter* prompter_ = &ownPrompter_;
     QPointer<HistoryWindow> history_;
     QPointer<CalibrationWindow> calibration_;
+    QPointer<HelpWindow> help_;
+    OperatorFields* operatorFields_ = nullptr;
 };
 
 }  // namespace varnot

@@ -54,6 +54,12 @@ constexpr std::array kKeys = {
     SettingKey{S::Canshu, "dbpath", Sc::Single, T::Text, ""},
     // Seconds the batch database may take to connect, and a statement on its server to run.
     SettingKey{S::Canshu, "dbtimeout", Sc::Single, T::Integer, "5"},
+    // The instrument's Ethernet address and port (IP, 端口), and the window of the test
+    // temperature inside which a test may start (设置温度：).
+    SettingKey{S::Canshu, "ipaddress", Sc::Single, T::Text, "192.168.1.200"},
+    SettingKey{S::Canshu, "tcpport", Sc::Single, T::Integer, "4001"},
+    SettingKey{S::Canshu, "templow", Sc::Single, T::Float, "83.5"},
+    SettingKey{S::Canshu, "temphigh", Sc::Single, T::Float, "87.5"},
 };
 
 }  // namespace
