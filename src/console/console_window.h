@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -28,6 +29,7 @@ namespace varnot {
 class PlotView;
 class HistoryWindow;
 class CalibrationWindow;
+class ReportPrinter;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -45,6 +47,8 @@ public:
     // 电压电流校准: opens the calibration window, or brings the open one to the front.
     void openCalibration();
     CalibrationWindow* calibrationWindow() const;
+    // 打印1-3通道, 打印4-6通道, 打印1-6通道 and the toolbar's print2.
+    ReportPrinter& reportPrinter() { return *reports_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -97,6 +101,7 @@ private:
     Prompter* prompter_ = &ownPrompter_;
     QPointer<HistoryWindow> history_;
     QPointer<CalibrationWindow> calibration_;
+    std::unique_ptr<ReportPrinter> reports_;
 };
 
 }  // namespace varnot
