@@ -28,7 +28,8 @@ struct SixChannels {
     SixChannels() {
         for (int f = 0; f < kFieldCount; ++f)
             for (int c = 0; c < kChannels; ++c) s.fields[f][c] = builtInValue(static_cast<Field>(f), c);
-        s.kind = {TestKind::TV, TestKind::TV, TestKind::TV, TestKind::Leakage, TestKind::TV, TestKind::Electrolyte};
+        s.kind = {TestKind::TV,      TestKind::TV, TestKind::TV,
+                  TestKind::Leakage, TestKind::TV, TestKind::Electrolyte};
         for (int ch = 0; ch < kChannels; ++ch) {
             plots.hxfd[ch] = 32;
             zb(plots, s, ch);

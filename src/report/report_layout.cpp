@@ -42,9 +42,12 @@ const Line kSparkLines[] = {
 
 std::span<const Line> linesOf(TestKind kind) {
     switch (kind) {
-    case TestKind::TV: return kTvLines;
-    case TestKind::Leakage: return kLeakageLines;
-    case TestKind::Electrolyte: break;
+        case TestKind::TV:
+            return kTvLines;
+        case TestKind::Leakage:
+            return kLeakageLines;
+        case TestKind::Electrolyte:
+            break;
     }
     return kElectrolyteLines;
 }
@@ -87,7 +90,9 @@ QString rangeName(PrintRange range) {
     return QStringLiteral("%1-%2通道").arg(first).arg(last);
 }
 
-QStringList channelLines(const ConsoleState& s, int ch) { return texts(s, ch, linesOf(s.kind[ch])); }
+QStringList channelLines(const ConsoleState& s, int ch) {
+    return texts(s, ch, linesOf(s.kind[ch]));
+}
 
 QStringList sparkLines(const ConsoleState& s, int ch) {
     return QStringList{QStringLiteral("火化电压-时间数据")} + texts(s, ch, kSparkLines);
@@ -95,9 +100,12 @@ QStringList sparkLines(const ConsoleState& s, int ch) {
 
 QString reportTitle(TestKind kind) {
     switch (kind) {
-    case TestKind::TV: return QStringLiteral("Varnot智能TV仪铝箔特性测试报告");
-    case TestKind::Leakage: return QStringLiteral("Varnot智能TV仪漏电流测试报告");
-    case TestKind::Electrolyte: break;
+        case TestKind::TV:
+            return QStringLiteral("Varnot智能TV仪铝箔特性测试报告");
+        case TestKind::Leakage:
+            return QStringLiteral("Varnot智能TV仪漏电流测试报告");
+        case TestKind::Electrolyte:
+            break;
     }
     return QStringLiteral("Varnot智能TV仪电解液测试报告");
 }
@@ -116,8 +124,8 @@ std::vector<ReportPage> layoutReport(const ConsoleState& s, const std::array<QIm
             const double imageLeft = (x + frameRight - kImageSize) / 2;
             page.images.push_back({QRectF(imageLeft, kImageTop, kImageSize, kImageSize), plots[ch]});
             page.frames.push_back(QRectF(QPointF(x, kFrameTop), QPointF(frameRight, kFrameBottom)));
-            page.texts.push_back({QPointF(x, kHeadingTop), kHeadingPoints,
-                                  QStringLiteral("TV通道%1数据显示").arg(ch + 1)});
+            page.texts.push_back(
+                {QPointF(x, kHeadingTop), kHeadingPoints, QStringLiteral("TV通道%1数据显示").arg(ch + 1)});
             addColumn(page, x, channelLines(s, ch));
             if (s.kind[ch] == TestKind::Electrolyte) addColumn(page, x + kSparkOffset, sparkLines(s, ch));
         }

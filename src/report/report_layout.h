@@ -61,7 +61,9 @@ struct ReportPage {
 };
 
 // The height a printed line takes before the gap to the next: the face's size (20 twips a point).
-constexpr double lineHeight(int points) { return points * 20.0; }
+constexpr double lineHeight(int points) {
+    return points * 20.0;
+}
 inline constexpr double kLineGap = 200;
 
 // The framed column of a channel, in the layout of its kind (TV, leakage, electrolyte).

@@ -58,7 +58,8 @@ void ReportPrinter::toPdfFile(const std::vector<ReportPage>& pages, PrintRange r
     const QString folder = documentsFolder();
     const QString file = freeFileName(folder, reportFileName(now(), range));
     const bool written = QDir().mkpath(folder) && writePdf(file, pages);
-    const QString text = QString::fromUtf8(written ? kNoPrinterSaved : kNotWritten) + QDir::toNativeSeparators(file);
+    const QString text =
+        QString::fromUtf8(written ? kNoPrinterSaved : kNotWritten) + QDir::toNativeSeparators(file);
     prompter_().message(text, QString::fromUtf8(kTitle));
 }
 
@@ -74,9 +75,10 @@ void ReportPrinter::toPrinter(const std::vector<ReportPage>& pages, PrintRange r
     if (toFile) printer.setFontEmbeddingEnabled(true);
     const bool printed = printPages(printer, pages);
     if (!printed)
-        prompter.message(toFile ? QString::fromUtf8(kNotWritten) + QDir::toNativeSeparators(printer.outputFileName())
-                                : QString::fromUtf8(kNotPrinted),
-                         QString::fromUtf8(kTitle));
+        prompter.message(
+            toFile ? QString::fromUtf8(kNotWritten) + QDir::toNativeSeparators(printer.outputFileName())
+                   : QString::fromUtf8(kNotPrinted),
+            QString::fromUtf8(kTitle));
     else if (toFile)
         prompter.message(QString::fromUtf8(kSaved) + QDir::toNativeSeparators(printer.outputFileName()),
                          QString::fromUtf8(kTitle));

@@ -20,7 +20,7 @@
 namespace varnot {
 
 class ReportPrinter {
-public:
+  public:
     ReportPrinter(const ConsoleState& state, const Plots& plots, const SettingsStore& settings,
                   std::function<Prompter&()> prompter);
 
@@ -36,7 +36,7 @@ public:
     std::function<QString()> documentsFolder;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
-private:
+  private:
     void toPdfFile(const std::vector<ReportPage>& pages, PrintRange range);
     void toPrinter(const std::vector<ReportPage>& pages, PrintRange range);
 

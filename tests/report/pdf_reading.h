@@ -22,18 +22,22 @@ inline QString toolOutput(const QString& program, const QStringList& args) {
 // The text of one page (1-based) in its physical layout: lines side by side stay on one row,
 // separated by blanks.
 inline QString pdfText(const QString& file, int page) {
-    return toolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                                    QStringLiteral("-l"), QString::number(page), file, QStringLiteral("-")});
+    return toolOutput(QStringLiteral("pdftotext"),
+                      {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
+                       QStringLiteral("-l"), QString::number(page), file, QStringLiteral("-")});
 }
 
 inline QString pdfInfo(const QString& file, const QString& key) {
     const QString info = toolOutput(QStringLiteral("pdfinfo"), {file});
-    const QRegularExpression re(QStringLiteral("^%1:\\s*(.*)$").arg(key), QRegularExpression::MultilineOption);
+    const QRegularExpression re(QStringLiteral("^%1:\\s*(.*)$").arg(key),
+                                QRegularExpression::MultilineOption);
     const auto m = re.match(info);
     return m.hasMatch() ? m.captured(1).trimmed() : QString();
 }
 
-inline int pdfPages(const QString& file) { return pdfInfo(file, QStringLiteral("Pages")).toInt(); }
+inline int pdfPages(const QString& file) {
+    return pdfInfo(file, QStringLiteral("Pages")).toInt();
+}
 
 // The page size in points.
 inline QSizeF pdfPageSize(const QString& file) {
@@ -52,9 +56,10 @@ inline QStringList pdfFonts(const QString& file) {
 inline QImage pdfPageImage(const QString& file, int page, int dpi) {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
-    toolOutput(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
-                                            QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                            QString::number(page), QStringLiteral("-singlefile"), file, prefix});
+    toolOutput(QStringLiteral("pdftoppm"),
+               {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+                QString::number(page), QStringLiteral("-l"), QString::number(page),
+                QStringLiteral("-singlefile"), file, prefix});
     return QImage(prefix + QStringLiteral(".png"));
 }
 

@@ -15,8 +15,8 @@ ConsoleState labelledState() {
     ConsoleState s;
     for (int f = 0; f < kFieldCount; ++f)
         for (int ch = 0; ch < kChannels; ++ch)
-            s.fields[f][ch] = QString::fromLatin1(fieldSpec(static_cast<Field>(f)).legacyId) + QLatin1Char('-') +
-                              QString::number(ch + 1);
+            s.fields[f][ch] = QString::fromLatin1(fieldSpec(static_cast<Field>(f)).legacyId) +
+                              QLatin1Char('-') + QString::number(ch + 1);
     return s;
 }
 
@@ -34,20 +34,21 @@ const ReportText* findText(const ReportPage& page, const QString& text) {
 
 TEST(ReportLines, EachKindPrintsItsOwnColumnExactly) {
     ConsoleState s = labelledState();
-    s.kind = {TestKind::TV, TestKind::Leakage, TestKind::Electrolyte,
-              TestKind::Electrolyte, TestKind::TV, TestKind::Leakage};
-    EXPECT_EQ(channelLines(s, 0), lines({"化成电压：Text1-1V", "测试电流：Text3-1mA", "延迟时间：Text4-1S",
-                                         "升压时间指标：Text5-1S", "升压时间：Text6-1S", "TV值0：Text7-1V",
-                                         "TV特性：Text8-1", "测试员：Text15-1", "测试编号：Text14-1",
-                                         "测试日期：Text24-1"}));
-    EXPECT_EQ(channelLines(s, 1), lines({"漏电流电压：Text9-2V", "测试电流：Text3-2mA", "漏电流指标：Text10-2mA",
-                                         "测试时间：Text11-2S", "漏电流：Text12-2mA", "漏电流特性：Text13-2",
-                                         "测试员：Text15-2", "测试编号：Text14-2", "测试日期：Text24-2"}));
+    s.kind = {TestKind::TV,          TestKind::Leakage, TestKind::Electrolyte,
+              TestKind::Electrolyte, TestKind::TV,      TestKind::Leakage};
+    EXPECT_EQ(channelLines(s, 0),
+              lines({"化成电压：Text1-1V", "测试电流：Text3-1mA", "延迟时间：Text4-1S",
+                     "升压时间指标：Text5-1S", "升压时间：Text6-1S", "TV值0：Text7-1V", "TV特性：Text8-1",
+                     "测试员：Text15-1", "测试编号：Text14-1", "测试日期：Text24-1"}));
+    EXPECT_EQ(channelLines(s, 1),
+              lines({"漏电流电压：Text9-2V", "测试电流：Text3-2mA", "漏电流指标：Text10-2mA",
+                     "测试时间：Text11-2S", "漏电流：Text12-2mA", "漏电流特性：Text13-2", "测试员：Text15-2",
+                     "测试编号：Text14-2", "测试日期：Text24-2"}));
     // No set-voltage line: ten lines, exactly these.
-    EXPECT_EQ(channelLines(s, 2), lines({"测试电流：Text17-3mA", "参考电压：Text19-3V", "闪火延时：Text20-3S",
-                                         "闪火修正：Text21-3V", "最大电压：Text22-3V", "最小电压：Text28-3V",
-                                         "判定结果：Text23-3", "测试员：Text36-3", "测试编号：Text35-3",
-                                         "测试日期：Text37-3"}));
+    EXPECT_EQ(channelLines(s, 2),
+              lines({"测试电流：Text17-3mA", "参考电压：Text19-3V", "闪火延时：Text20-3S",
+                     "闪火修正：Text21-3V", "最大电压：Text22-3V", "最小电压：Text28-3V",
+                     "判定结果：Text23-3", "测试员：Text36-3", "测试编号：Text35-3", "测试日期：Text37-3"}));
     EXPECT_EQ(sparkLines(s, 3), lines({"火化电压-时间数据", "火化电压1：Text29-4V", "火化时间1：Text30-4S",
                                        "火化电压2：Text31-4V", "火化时间2：Text32-4S", "火化电压3：Text33-4V",
                                        "火化时间3：Text34-4S"}));
@@ -56,7 +57,7 @@ TEST(ReportLines, EachKindPrintsItsOwnColumnExactly) {
 TEST(ReportLayout, PagePositionsFollowTheGroupAndTheKinds) {
     ConsoleState s = labelledState();
     // Group 4-6 runs three kinds; its title follows channel 6 (leakage).
-    s.kind = {TestKind::TV, TestKind::TV, TestKind::Electrolyte,
+    s.kind = {TestKind::TV,          TestKind::TV, TestKind::Electrolyte,
               TestKind::Electrolyte, TestKind::TV, TestKind::Leakage};
     std::array<QImage, kChannels> plots;
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -66,7 +67,8 @@ TEST(ReportLayout, PagePositionsFollowTheGroupAndTheKinds) {
     const auto pages = layoutReport(s, plots, QStringLiteral("某某电子材料有限公司"), {0, 1});
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(reportTitle(TestKind::Electrolyte), QStringLiteral("Varnot智能TV仪电解液测试报告"));
-    const QString titles[] = {QStringLiteral("Varnot智能TV仪电解液测试报告"), QStringLiteral("Varnot智能TV仪漏电流测试报告")};
+    const QString titles[] = {QStringLiteral("Varnot智能TV仪电解液测试报告"),
+                              QStringLiteral("Varnot智能TV仪漏电流测试报告")};
     for (int g = 0; g < 2; ++g) {
         const ReportPage& page = pages[g];
         EXPECT_EQ(page.group, g);
@@ -106,7 +108,8 @@ TEST(ReportLayout, PagePositionsFollowTheGroupAndTheKinds) {
             std::vector<const ReportText*> beside;
             for (const ReportText& t : page.texts)
                 if (t.at.x() == x + 2500) beside.push_back(&t);
-            const QStringList sparks = s.kind[ch] == TestKind::Electrolyte ? sparkLines(s, ch) : QStringList();
+            const QStringList sparks =
+                s.kind[ch] == TestKind::Electrolyte ? sparkLines(s, ch) : QStringList();
             ASSERT_EQ(beside.size(), std::size_t(sparks.size())) << ch;
             for (int i = 0; i < sparks.size(); ++i) {
                 EXPECT_EQ(beside[i]->text, sparks[i]);

@@ -34,7 +34,7 @@ void drawCurve(Console& console, int ch, int samples = 300) {
 // Pixels of a red curve inside a plot's area on a page rendered at `dpi`: the plot's inside, clear
 // of its red axes and caption.
 int curvePixels(const QImage& page, const QRectF& imageTwips, int dpi) {
-    constexpr double kMarginPt = 5 / 25.4 * 72;  // the PDF's margin
+    constexpr double kMarginPt = 5 / 25.4 * 72;                                    // the PDF's margin
     const double sx = imageTwips.width() / 4800, sy = imageTwips.height() / 4000;  // plot units to twips
     const auto px = [&](double twips) { return static_cast<int>((kMarginPt + twips / 20) * dpi / 72); };
     int n = 0;
@@ -47,7 +47,7 @@ int curvePixels(const QImage& page, const QRectF& imageTwips, int dpi) {
 }
 
 class ReportPdf : public ConsoleFixture {
-protected:
+  protected:
     void prepareSettings() override { settings->write(Section::Topic, u"COMPANY", kCompany); }
     void SetUp() override {
         ConsoleFixture::SetUp();
@@ -81,7 +81,8 @@ protected:
 TEST_F(ReportPdf, SixChannelsWithoutAPrinterGoToTwoLandscapePagesInTheDocumentsFolder) {
     ConsoleState& s = console->state();
     // Group 1-3 runs TV; group 4-6 three kinds under the title of channel 6's (electrolyte).
-    s.kind = {TestKind::TV, TestKind::TV, TestKind::TV, TestKind::Leakage, TestKind::TV, TestKind::Electrolyte};
+    s.kind = {TestKind::TV,      TestKind::TV, TestKind::TV,
+              TestKind::Leakage, TestKind::TV, TestKind::Electrolyte};
     for (int ch = 0; ch < kChannels; ++ch) {
         s.field(Field::TvTestNumber, ch) = QStringLiteral("B7%1HL").arg(ch + 1);
         s.field(Field::RiseTime, ch) = QString::number(40 + ch);
@@ -100,7 +101,8 @@ TEST_F(ReportPdf, SixChannelsWithoutAPrinterGoToTwoLandscapePagesInTheDocumentsF
 
     const QString file = writtenFile(kNoPrinterSaved);
     ASSERT_FALSE(file.isEmpty()) << prompter.messages().join(u'|').toStdString();
-    EXPECT_EQ(QFileInfo(file).absolutePath(), QFileInfo(dir.filePath(QStringLiteral("文档"))).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(file).absolutePath(),
+              QFileInfo(dir.filePath(QStringLiteral("文档"))).absoluteFilePath());
     EXPECT_EQ(QFileInfo(file).fileName(), QStringLiteral("报告-2026-12-10-083000-1-6通道.pdf"));
     ASSERT_TRUE(QFileInfo::exists(file));
     ASSERT_EQ(pdfPages(file), 2);
@@ -147,12 +149,18 @@ TEST_F(ReportPdf, StoredTestsPutBackByTheRecordDisplayPrintTheSameWay) {
         StoredRecord r;
         r.kind = TestKind::TV;
         r.name = QStringLiteral("H%1HL").arg(slot + 1);
-        r.values = {{QStringLiteral("化成电压"), 100.0 * (slot + 1)}, {QStringLiteral("测试电流"), 2},
-                    {QStringLiteral("延迟时间"), 60},                  {QStringLiteral("升压时间指标"), 120},
-                    {QStringLiteral("升压时间"), 90 + slot},            {QStringLiteral("TV值"), 95.5 * (slot + 1)},
-                    {QStringLiteral("TV特性"), QStringLiteral("合格")}, {QStringLiteral("测试编号"), r.name},
-                    {QStringLiteral("测试人"), QStringLiteral("李工")}, {QStringLiteral("测试日期"), QDate(2026, 11, 3)},
-                    {QStringLiteral("水煮前"), true},                  {QStringLiteral("水煮后"), false}};
+        r.values = {{QStringLiteral("化成电压"), 100.0 * (slot + 1)},
+                    {QStringLiteral("测试电流"), 2},
+                    {QStringLiteral("延迟时间"), 60},
+                    {QStringLiteral("升压时间指标"), 120},
+                    {QStringLiteral("升压时间"), 90 + slot},
+                    {QStringLiteral("TV值"), 95.5 * (slot + 1)},
+                    {QStringLiteral("TV特性"), QStringLiteral("合格")},
+                    {QStringLiteral("测试编号"), r.name},
+                    {QStringLiteral("测试人"), QStringLiteral("李工")},
+                    {QStringLiteral("测试日期"), QDate(2026, 11, 3)},
+                    {QStringLiteral("水煮前"), true},
+                    {QStringLiteral("水煮后"), false}};
         for (int k = 1; k <= 200; ++k) {
             r.volts.push_back(static_cast<float>(100.0 * (slot + 1) * (1 - std::exp(-k / 40.0))));
             r.amps.push_back(2.0f);
@@ -170,7 +178,8 @@ TEST_F(ReportPdf, StoredTestsPutBackByTheRecordDisplayPrintTheSameWay) {
     const std::vector<ReportPage> pages = reports->pages({0, 0});
     expectEveryLine(file, pages);
     const QString text = pdfText(file, 1);
-    for (const char* line : {"测试编号：H1HL", "化成电压：300V", "升压时间：91S", "TV值0：286.5V", "测试日期：2026/11/03"})
+    for (const char* line :
+         {"测试编号：H1HL", "化成电压：300V", "升压时间：91S", "TV值0：286.5V", "测试日期：2026/11/03"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
     const QImage page = pdfPageImage(file, 1, 100);
     for (int m = 0; m < 3; ++m) EXPECT_GT(curvePixels(page, pages[0].images[m].rect, 100), 100) << m;
@@ -204,6 +213,17 @@ TEST_F(ReportPdf, WithAPrinterTheDialogChoosesAndMayWriteAPdf) {
     // print2 printed the range of the last print, channels 4-6.
     EXPECT_TRUE(pdfText(chosen, 1).contains(QStringLiteral("TV通道4数据显示")));
     EXPECT_FALSE(pdfText(chosen, 1).contains(QStringLiteral("TV通道1数据显示")));
+
+    // A file chosen where none can be written is reported as unwritten, not as saved.
+    prompter.shown.clear();
+    const QString nowhere = dir.filePath(QStringLiteral("missing/folder/chosen.pdf"));
+    prompter.onPrintDialog = [&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(nowhere);
+        return true;
+    };
+    reports->command(u"print13");
+    EXPECT_EQ(writtenFile(QStringLiteral("报告文件无法写入：")), nowhere);
 }
 
 TEST_F(ReportPdf, AFileThatCannotBeWrittenIsReportedAsSuch) {
@@ -215,7 +235,8 @@ TEST_F(ReportPdf, AFileThatCannotBeWrittenIsReportedAsSuch) {
     reports->command(u"print13");
 
     ASSERT_EQ(prompter.messages().size(), 1);
-    EXPECT_TRUE(prompter.messages()[0].startsWith(QStringLiteral("报告文件无法写入："))) << prompter.messages()[0].toStdString();
+    EXPECT_TRUE(prompter.messages()[0].startsWith(QStringLiteral("报告文件无法写入：")))
+        << prompter.messages()[0].toStdString();
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace varnot::testing {
 namespace {
 
 class ReportWindow : public ConsoleFixture {
-protected:
+  protected:
     void SetUp() override {
         // The user's documents folder lies in a home of the test's own.
         home = qgetenv("HOME");
