@@ -8,7 +8,7 @@ VARNOT_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev
   libgtest-dev libbenchmark-dev
-  socat xvfb xauth
+  socat xvfb xauth poppler-utils
   fonts-arphic-uming fonts-wqy-microhei
   libqt6sql6-sqlite libqt6sql6-odbc unixodbc unixodbc-dev odbcinst libsqliteodbc
   postgresql odbc-postgresql

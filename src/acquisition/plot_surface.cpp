@@ -74,6 +74,7 @@ void PlotSurface::pixelPath(std::span<const QPoint> pixels, const QColor& colour
 void PlotSurface::text(double x, double y, const QString& s, const QColor& colour) {
     QPainter p(&image_);
     if (!font_) {
+        installCjkFaces();
         font_.emplace(QStringLiteral("宋体"));
         font_->setPixelSize(11);
     }
@@ -81,6 +82,15 @@ void PlotSurface::text(double x, double y, const QString& s, const QColor& colou
     p.setPen(colour);
     const QPoint at = pixelAt(x, y);
     p.drawText(QRect(at.x(), at.y(), 400, 40), Qt::AlignLeft | Qt::AlignTop, s);
+}
+
+void installCjkFaces() {
+    const QString face = QStringLiteral("宋体");
+    const QStringList installed = {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")};
+    if (QFont::substitutes(face) != installed) {
+        QFont::removeSubstitutions(face);
+        QFont::insertSubstitutions(face, installed);
+    }
 }
 
 QColor colourFromBgr(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }

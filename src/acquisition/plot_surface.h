@@ -53,6 +53,10 @@ private:
     std::optional<QFont> font_;  // the labels' face, resolved at the first label
 };
 
+// The plots, the window and the printed reports name their face "宋体"; this makes it resolve to
+// an installed CJK face. Called before the face is first used; calling it again changes nothing.
+void installCjkFaces();
+
 // 24-bit settings colours are stored in blue-green-red order.
 QColor colourFromBgr(int bgr);
 

@@ -4,6 +4,7 @@
 // first; --report-startup prints the resident memory once the window is shown; --screenshot FILE
 // saves a picture of the window a few seconds after it is shown and exits (questions are then
 // answered Yes and messages printed, as nobody is there to click).
+#include "acquisition/plot_surface.h"
 #include "console/console.h"
 #include "console/console_window.h"
 #include "console/qt_prompter.h"
@@ -49,8 +50,7 @@ private:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationName));
-    // The plots and texts name their face "宋体"; it resolves to an installed CJK face.
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
+    installCjkFaces();
     QFont ui(QStringLiteral("WenQuanYi Micro Hei"));
     ui.setPointSize(9);
     QApplication::setFont(ui);

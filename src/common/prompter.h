@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QPrinter;
+
 namespace varnot {
 
 class Prompter {
@@ -16,6 +18,13 @@ public:
     // A save-file dialog; an empty text when the operator cancels. The filter is written as
     // description|pattern pairs ("图本文件(.bmp)|*.bmp|*.*").
     virtual QString saveFileName(const QString& proposedName, const QString& filter) = 0;
+    // The print dialog over a printer already set up for the document: the operator chooses a
+    // printer or a PDF file (the printer then holds the choice). False when cancelled; a prompter
+    // that offers no dialog cancels.
+    virtual bool printDialog(QPrinter& printer) {
+        (void)printer;
+        return false;
+    }
     // Whether a box is open right now (the event loop runs on inside it): the run loop waits
     // until it is closed, so a question never overtakes the message it follows.
     virtual bool showing() const { return false; }

@@ -7,6 +7,7 @@
 #include "console/operator_fields.h"
 #include "console/plot_view.h"
 #include "history/history_window.h"
+#include "report/report_printer.h"
 #include "settings/field_catalogue.h"
 
 #include <QAbstractSpinBox>
@@ -105,6 +106,8 @@ QString objectNameOf(Field f, int ch) {
 
 ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(parent), console_(console) {
     setWindowTitle(QStringLiteral("Varnot-2010062901ERP-1.15智能TV仪测试系统"));
+    reports_ = std::make_unique<ReportPrinter>(console_.state(), console_.plots(), console_.settings(),
+                                               [this]() -> Prompter& { return *prompter_; });
     buildMenus();
     buildToolbar();
     tabs_ = new QTabWidget(this);
@@ -143,6 +146,10 @@ void ConsoleWindow::buildMenus() {
     newMenu_ = addCommand(file, QStringLiteral("新建"), [this] { console_.resetChannels(); });
     addCommand(file, QStringLiteral("保存(&S)"), [this] { console_.save2Click(); });
     addCommand(file, QStringLiteral("另存为"), [this] { console_.exportPlots(); });
+    for (const PrintCommand& p : kPrintCommands) {
+        const QString key = QString::fromLatin1(p.key);
+        addCommand(file, QString::fromUtf8(p.caption), [this, key] { reports_->command(key); })->setObjectName(key);
+    }
     // Closing completes the entry itself (closeEvent).
     file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
 
@@ -222,6 +229,10 @@ void ConsoleWindow::buildToolbar() {
             connect(a, &QAction::triggered, this, [this, k] { command([this, k] { console_.toolbarCommand(k); }); });
         buttons_[k] = a;
     }
+    QAction* reprint = toolbar_->addAction(QStringLiteral("打印"));
+    reprint->setObjectName(QString::fromLatin1(kReprintKey));
+    connect(reprint, &QAction::triggered, this,
+            [this] { command([this] { reports_->command(QString::fromLatin1(kReprintKey)); }); });
 }
 
 QWidget* ConsoleWindow::buildPlotTab(int tab) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -32,6 +33,7 @@ class HistoryWindow;
 class CalibrationWindow;
 class HelpWindow;
 class OperatorFields;
+class ReportPrinter;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -52,6 +54,8 @@ public:
     // 帮助(&H): opens the help window, or brings the open one to the front.
     void openHelp();
     HelpWindow* helpWindow() const;
+    // 打印1-3通道, 打印4-6通道, 打印1-6通道 and the toolbar's print2.
+    ReportPrinter& reportPrinter() { return *reports_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -107,6 +111,7 @@ private:
     QPointer<CalibrationWindow> calibration_;
     QPointer<HelpWindow> help_;
     OperatorFields* operatorFields_ = nullptr;
+    std::unique_ptr<ReportPrinter> reports_;
 };
 
 }  // namespace varnot

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 
 namespace varnot {
 
@@ -28,6 +29,12 @@ bool QtPrompter::question(const QString& text, const QString& title) {
 QString QtPrompter::saveFileName(const QString& proposedName, const QString& filter) {
     Open open(open_);
     return QFileDialog::getSaveFileName(parent_, QString(), proposedName, dialogFilter(filter));
+}
+
+bool QtPrompter::printDialog(QPrinter& printer) {
+    Open open(open_);
+    QPrintDialog dialog(&printer, parent_);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString QtPrompter::dialogFilter(const QString& pairs) {

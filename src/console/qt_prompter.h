@@ -14,6 +14,7 @@ public:
     void message(const QString& text, const QString& title) override;
     bool question(const QString& text, const QString& title) override;
     QString saveFileName(const QString& proposedName, const QString& filter) override;
+    bool printDialog(QPrinter& printer) override;
     bool showing() const override { return open_ > 0; }
 
     // description|pattern pairs as a file dialog's filter ("desc (pattern);;...").

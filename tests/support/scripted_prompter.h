@@ -15,7 +15,7 @@ namespace varnot::testing {
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        QString kind;  // "message", "question", "save"
+        QString kind;  // "message", "question", "save", "print"
         QString text;
         QString title;
     };
@@ -36,6 +36,14 @@ public:
         fileNames.pop_front();
         return f;
     }
+
+    // The print dialog: recorded; printed when the test set onPrintDialog (which chooses for the
+    // operator on the printer and answers), cancelled otherwise.
+    bool printDialog(QPrinter& printer) override {
+        shown.push_back({"print", {}, {}});
+        return onPrintDialog ? onPrintDialog(printer) : false;
+    }
+    std::function<bool(QPrinter&)> onPrintDialog;
 
     // A box the test holds open (as a real one would be while the event loop runs inside it).
     bool showing() const override { return open; }
