@@ -1,5 +1,6 @@
 #include "common/text_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -21,6 +22,25 @@ std::string numericCore(QStringView text) {
     return text.mid(b, e - b).toLatin1().toStdString();
 }
 
+// Whether a number text (optional '-', digits with at most one point, optional exponent) is
+// below 1 in magnitude: its leading significant digit stands before the decimal point's place.
+bool belowOne(const std::string& s) {
+    const std::size_t from = (s[0] == '-') ? 1 : 0;
+    const std::size_t expAt = std::min(s.find_first_of("eE"), s.size());
+    const std::string mantissa = s.substr(from, expAt - from);
+    const std::size_t dot = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t lead = mantissa.find_first_not_of("0.");
+    if (lead == std::string::npos) return true;  // all zeros
+    // Decimal exponent of the leading significant digit.
+    long long place = lead < dot ? static_cast<long long>(dot - lead) - 1 : -static_cast<long long>(lead - dot);
+    long long exponent = 0;
+    bool negative = false;
+    std::size_t i = expAt + 1;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    for (; i < s.size(); ++i) exponent = std::min(exponent * 10 + (s[i] - '0'), 1000000000LL);
+    return place + (negative ? -exponent : exponent) < 0;
+}
+
 template <typename T>
 std::optional<T> parse(QStringView text) {
     const std::string core = numericCore(text);
@@ -31,7 +51,10 @@ std::optional<T> parse(QStringView text) {
     if (s[digitsAt] == '.') s.insert(digitsAt, "0");
     T v{};
     const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc{} || ptr != s.data() + s.size()) return std::nullopt;
+    if (ptr != s.data() + s.size()) return std::nullopt;
+    // A number too small for the type is zero ("1e-400"); only one too large is refused.
+    if (ec == std::errc::result_out_of_range && belowOne(s)) return s[0] == '-' ? -T(0) : T(0);
+    if (ec != std::errc{}) return std::nullopt;
     return v;
 }
 

@@ -49,6 +49,22 @@ TEST(TextNumber, SingleConversion) {
     EXPECT_EQ(toSingle(u"+.5"), 0.5f);
     EXPECT_EQ(toSingle(u"-.5"), -0.5f);
     EXPECT_FALSE(toSingle(u"1e50").has_value());  // beyond the single range
+    EXPECT_FALSE(toDouble(u"-1e400").has_value());
+    // A number too small for the type reads as zero, keeping its sign; it is still a number.
+    struct Tiny {
+        const char16_t* text;
+        bool negative;
+    };
+    for (const Tiny& t : {Tiny{u"1e-50", false}, Tiny{u"-0.000001e-45", true}, Tiny{u" 1e-400 ", false},
+                          Tiny{u"-.1e-999999999999999999999", true}, Tiny{u"0.0000000000000000000000000000000000000000000001", false}}) {
+        const QString text = QString::fromUtf16(t.text);
+        ASSERT_TRUE(toSingle(text).has_value()) << text.toStdString();
+        EXPECT_EQ(*toSingle(text), 0.0f) << text.toStdString();
+        EXPECT_EQ(std::signbit(*toSingle(text)), t.negative) << text.toStdString();
+    }
+    EXPECT_EQ(toDouble(u"1e-400"), 0.0);
+    EXPECT_EQ(toDouble(u"1e-50"), 1e-50);  // small, but inside the double range
+    EXPECT_EQ(toInt16(u"-1e-400").status, Conversion::Ok);
     EXPECT_FALSE(toSingle(u"x").has_value());
     EXPECT_EQ(toSingleOr(u"", 3.1f), 3.1f);
 }
