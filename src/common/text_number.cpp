@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <system_error>
 
@@ -58,12 +59,29 @@ std::optional<T> parse(QStringView text) {
     return v;
 }
 
+// The digits of the value's shortest text (shortestText) written out without exponent. Below 1e15
+// that is the fixed form; above, the fixed form of to_chars would give the exact integer where it
+// is no longer (1e38f as 99999996802856924650656260769173209088), so the shortest digits of the
+// exponent form are written out instead ("1" and 38 zeros).
 template <typename T>
 std::string shortestFixed(T value) {
     char buf[512];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (value < T(1e15)) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+        return r.ec == std::errc{} ? std::string(buf, r.ptr) : std::string("0");
+    }
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
     if (r.ec != std::errc{}) return "0";
-    return std::string(buf, r.ptr);
+    const std::string text(buf, r.ptr);  // d[.ddd]e+XX
+    const std::size_t e = text.find('e');
+    std::string digits = text.substr(0, e);
+    digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+    // Digits before the decimal point.
+    const long point = std::strtol(text.c_str() + e + 1, nullptr, 10) + 1;
+    const auto count = static_cast<long>(digits.size());
+    if (point <= 0) return "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    if (point >= count) return digits + std::string(static_cast<std::size_t>(point - count), '0');
+    return digits.substr(0, static_cast<std::size_t>(point)) + '.' + digits.substr(static_cast<std::size_t>(point));
 }
 
 // Rounds the magnitude digits of a fixed decimal text to `decimals` places, half away from zero.

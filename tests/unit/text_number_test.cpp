@@ -103,6 +103,10 @@ TEST(TextNumber, DisplayFormatsRoundHalfAwayFromZero) {
         {352, false, "#0", "352"},
         {0.4, false, "#0", "0"},
         {1.5, false, "##0.0", "1.5"},
+        // Large values are shown as their shortest decimal text says, not as the exact binary value.
+        {1e38, true, "##0.0", "100000000000000000000000000000000000000.0"},
+        {1e23, false, "0", "100000000000000000000000"},
+        {1e-7, true, "0.0000000#", "0.0000001"},
     };
     for (const Case& c : cases) {
         const QString got = c.asSingle ? formatNumber(static_cast<float>(c.value), QString::fromUtf8(c.pattern))
