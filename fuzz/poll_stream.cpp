@@ -33,6 +33,9 @@
 #include <memory>
 
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/ioctl.h>
 
 using namespace varnot;
@@ -48,15 +51,21 @@ public:
     QStringList messages;
 };
 
-// Bytes the system holds for a socket: received and not read yet, or written and not sent yet
-// (a small segment may wait for the acknowledgement of the one before).
+// Bytes the system holds for a socket: received and not read yet, or written and not yet
+// acknowledged by the far end (still on their way, or waiting behind an earlier segment).
 int pendingBytes(const QAbstractSocket* socket) {
     if (!socket || socket->socketDescriptor() < 0) return 0;
     const int fd = static_cast<int>(socket->socketDescriptor());
-    int unread = 0, unsent = 0;
+    int unread = 0, unacknowledged = 0;
     ::ioctl(fd, FIONREAD, &unread);
-    ::ioctl(fd, SIOCOUTQNSD, &unsent);
-    return unread + unsent;
+    ::ioctl(fd, SIOCOUTQ, &unacknowledged);
+    return unread + unacknowledged;
+}
+
+void quickAck(const QAbstractSocket* socket) {
+    if (!socket || socket->socketDescriptor() < 0) return;
+    const int on = 1;
+    ::setsockopt(static_cast<int>(socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
 class Link {
@@ -123,6 +132,9 @@ public:
         QElapsedTimer t;
         t.start();
         for (;;) {
+            // Acknowledged at once, so a written byte is seen to arrive without the system's delay.
+            quickAck(peer);
+            quickAck(consoleSocket());
             QCoreApplication::processEvents();
             QAbstractSocket* console = consoleSocket();
             const bool peerDone = !peer || peer->state() != QAbstractSocket::ConnectedState ||
@@ -169,7 +181,9 @@ public:
 
     void run(Input& in) {
         link_.connectLink();
+        // Each input starts from a link at rest: no wait, and nothing of an earlier one unread.
         link_.poll->stop();
+        link_.consoleSocket()->readAll();
         link_.poll->start();
         ConsoleState& s = link_.state;
         s.n = 0;
