@@ -15,6 +15,9 @@ VARNOT_PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev
 )
 
+# What scripts/fuzz needs besides: clang and its libFuzzer and sanitizer runtimes.
+VARNOT_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; elif command -v sudo >/dev/null; then sudo "$@"; else
     echo "need root to install packages: $*" >&2; return 1; fi

@@ -1,7 +1,9 @@
 #include "common/text_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <system_error>
 
@@ -21,6 +23,25 @@ std::string numericCore(QStringView text) {
     return text.mid(b, e - b).toLatin1().toStdString();
 }
 
+// Whether a number text (optional '-', digits with at most one point, optional exponent) is
+// below 1 in magnitude: its leading significant digit stands before the decimal point's place.
+bool belowOne(const std::string& s) {
+    const std::size_t from = (s[0] == '-') ? 1 : 0;
+    const std::size_t expAt = std::min(s.find_first_of("eE"), s.size());
+    const std::string mantissa = s.substr(from, expAt - from);
+    const std::size_t dot = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t lead = mantissa.find_first_not_of("0.");
+    if (lead == std::string::npos) return true;  // all zeros
+    // Decimal exponent of the leading significant digit.
+    long long place = lead < dot ? static_cast<long long>(dot - lead) - 1 : -static_cast<long long>(lead - dot);
+    long long exponent = 0;
+    bool negative = false;
+    std::size_t i = expAt + 1;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    for (; i < s.size(); ++i) exponent = std::min(exponent * 10 + (s[i] - '0'), 1000000000LL);
+    return place + (negative ? -exponent : exponent) < 0;
+}
+
 template <typename T>
 std::optional<T> parse(QStringView text) {
     const std::string core = numericCore(text);
@@ -31,16 +52,36 @@ std::optional<T> parse(QStringView text) {
     if (s[digitsAt] == '.') s.insert(digitsAt, "0");
     T v{};
     const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc{} || ptr != s.data() + s.size()) return std::nullopt;
+    if (ptr != s.data() + s.size()) return std::nullopt;
+    // A number too small for the type is zero ("1e-400"); only one too large is refused.
+    if (ec == std::errc::result_out_of_range && belowOne(s)) return s[0] == '-' ? -T(0) : T(0);
+    if (ec != std::errc{}) return std::nullopt;
     return v;
 }
 
+// The digits of the value's shortest text (shortestText) written out without exponent. Below 1e15
+// that is the fixed form; above, the fixed form of to_chars would give the exact integer where it
+// is no longer (1e38f as 99999996802856924650656260769173209088), so the shortest digits of the
+// exponent form are written out instead ("1" and 38 zeros).
 template <typename T>
 std::string shortestFixed(T value) {
     char buf[512];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (value < T(1e15)) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+        return r.ec == std::errc{} ? std::string(buf, r.ptr) : std::string("0");
+    }
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
     if (r.ec != std::errc{}) return "0";
-    return std::string(buf, r.ptr);
+    const std::string text(buf, r.ptr);  // d[.ddd]e+XX
+    const std::size_t e = text.find('e');
+    std::string digits = text.substr(0, e);
+    digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+    // Digits before the decimal point.
+    const long point = std::strtol(text.c_str() + e + 1, nullptr, 10) + 1;
+    const auto count = static_cast<long>(digits.size());
+    if (point <= 0) return "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    if (point >= count) return digits + std::string(static_cast<std::size_t>(point - count), '0');
+    return digits.substr(0, static_cast<std::size_t>(point)) + '.' + digits.substr(static_cast<std::size_t>(point));
 }
 
 // Rounds the magnitude digits of a fixed decimal text to `decimals` places, half away from zero.

@@ -49,6 +49,22 @@ TEST(TextNumber, SingleConversion) {
     EXPECT_EQ(toSingle(u"+.5"), 0.5f);
     EXPECT_EQ(toSingle(u"-.5"), -0.5f);
     EXPECT_FALSE(toSingle(u"1e50").has_value());  // beyond the single range
+    EXPECT_FALSE(toDouble(u"-1e400").has_value());
+    // A number too small for the type reads as zero, keeping its sign; it is still a number.
+    struct Tiny {
+        const char16_t* text;
+        bool negative;
+    };
+    for (const Tiny& t : {Tiny{u"1e-50", false}, Tiny{u"-0.000001e-45", true}, Tiny{u" 1e-400 ", false},
+                          Tiny{u"-.1e-999999999999999999999", true}, Tiny{u"0.0000000000000000000000000000000000000000000001", false}}) {
+        const QString text = QString::fromUtf16(t.text);
+        ASSERT_TRUE(toSingle(text).has_value()) << text.toStdString();
+        EXPECT_EQ(*toSingle(text), 0.0f) << text.toStdString();
+        EXPECT_EQ(std::signbit(*toSingle(text)), t.negative) << text.toStdString();
+    }
+    EXPECT_EQ(toDouble(u"1e-400"), 0.0);
+    EXPECT_EQ(toDouble(u"1e-50"), 1e-50);  // small, but inside the double range
+    EXPECT_EQ(toInt16(u"-1e-400").status, Conversion::Ok);
     EXPECT_FALSE(toSingle(u"x").has_value());
     EXPECT_EQ(toSingleOr(u"", 3.1f), 3.1f);
 }
@@ -87,6 +103,10 @@ TEST(TextNumber, DisplayFormatsRoundHalfAwayFromZero) {
         {352, false, "#0", "352"},
         {0.4, false, "#0", "0"},
         {1.5, false, "##0.0", "1.5"},
+        // Large values are shown as their shortest decimal text says, not as the exact binary value.
+        {1e38, true, "##0.0", "100000000000000000000000000000000000000.0"},
+        {1e23, false, "0", "100000000000000000000000"},
+        {1e-7, true, "0.0000000#", "0.0000001"},
     };
     for (const Case& c : cases) {
         const QString got = c.asSingle ? formatNumber(static_cast<float>(c.value), QString::fromUtf8(c.pattern))
