@@ -239,6 +239,11 @@ void Connection::tcpHandshakeFailed() {
     prompter_.message(kNotConnected, kShortTitle);
 }
 
+Connection::~Connection() {
+    tcp_.disconnect(this);
+    tcp_.abort();
+}
+
 void Connection::onTcpGone() {
     if (state_.g_Connect == 0 && !tcpConfirmed_) return;
     tcpHandshakePhase_ = Scan::Idle;

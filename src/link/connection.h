@@ -27,6 +27,9 @@ class Connection : public QObject {
 public:
     Connection(ConsoleState& state, Prompter& prompter, SettingsStore& settings, Timing timing,
                QObject* parent = nullptr);
+    // A socket still open says it is gone while it is destroyed, after the timers and state it
+    // would touch: it is silenced first.
+    ~Connection() override;
 
     // 通讯设置 -> 打开串口 -> COMn
     void serialConnect(int port);
