@@ -1,6 +1,6 @@
 // The operations of the batch tab: 打开 (a stored batch into the fields, the sheet grid and the
 // channel plots), 保存 of the whole-batch fields, 保存 of the sheet values, 删除, the serial search
-// list, the specification list and 合并报表. The screen works on the console's batch panel, fields
+// list, the list of foil 规格 and 合并报表. The screen works on the console's batch panel, fields
 // and plots through its host and on the batch store; every message goes through the prompter.
 #pragma once
 
@@ -81,8 +81,8 @@ public:
     void chooseSerial(const QString& serial);
     const SearchList& serialList() const { return serialList_; }
 
-    // Double-click on the specification field: an empty field lists every specification; a text
-    // not yet listed is offered for the list first.
+    // Double-click on the 规格 field: an empty field lists every stored 规格; a 规格 not yet
+    // listed is offered for the list first.
     void listSpecifications();
     void chooseSpecification(const QString& spec);
     const SearchList& specificationList() const { return specList_; }
