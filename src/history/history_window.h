@@ -53,7 +53,8 @@ class HistoryWindow : public QWidget {
     void displaySelected();
 
     RecordGridModel& grid() { return *model_; }
-    // The grid row of the current cell, counted as the grid counts: 1 the fixed row, 2 the column names (-1: none).
+    // The grid row of the current cell: row 1 holds the column names, the records start at row 2
+    // (-1: none).
     int currentGridRow() const;
 
   private:
