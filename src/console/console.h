@@ -114,6 +114,9 @@ public:
     // 文件 -> 另存为: every plot of the active range and the three combined plots, one save dialog
     // each. A cancelled dialog ends the export; a file that cannot be written is reported.
     void exportPlots();
+    // 文件 -> 导出CSV: the curves of the active range as one comma-separated file (one save
+    // dialog); a file that cannot be written is reported.
+    void exportCsv();
 
     // One acquisition tick (Timer1), then a visit round of the run loop.
     void acquisitionTick();

@@ -2,6 +2,7 @@
 // and, for TV channels, the sheet in the batch store.
 #include "console/console.h"
 
+#include "acquisition/csv_export.h"
 #include "common/text_number.h"
 
 namespace varnot {
@@ -22,6 +23,17 @@ QString kindName(TestKind k) {
 }
 
 }  // namespace
+
+void Console::exportCsv() {
+    std::vector<CurveColumns> channels;
+    for (int ch = state_.firstCh; ch <= state_.lastCh; ++ch)
+        channels.push_back({ch, recordNameOf(ch), kindName(state_.kind[ch]), &curves_.V[ch], &curves_.I[ch], samplesOf(ch)});
+    const QString proposed = today_().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("-TV.csv");
+    const QString name = prompter_.saveFileName(proposed, QStringLiteral("CSV文件(.csv)|*.csv|*.*"));
+    if (name.isEmpty()) return;
+    if (!writeCsv(name, curveTable(channels)))
+        prompter_.message(QStringLiteral("CSV文件无法写入：") + name, QStringLiteral("信息提示"));
+}
 
 QString Console::recordNameOf(int ch) const {
     const bool elec = state_.kind[ch] == TestKind::Electrolyte;

@@ -146,6 +146,7 @@ void ConsoleWindow::buildMenus() {
     newMenu_ = addCommand(file, QStringLiteral("新建"), [this] { console_.resetChannels(); });
     addCommand(file, QStringLiteral("保存(&S)"), [this] { console_.save2Click(); });
     addCommand(file, QStringLiteral("另存为"), [this] { console_.exportPlots(); });
+    addCommand(file, QStringLiteral("导出CSV"), [this] { console_.exportCsv(); })->setObjectName(QStringLiteral("exportCsv"));
     for (const PrintCommand& p : kPrintCommands) {
         const QString key = QString::fromLatin1(p.key);
         addCommand(file, QString::fromUtf8(p.caption), [this, key] { reports_->command(key); })->setObjectName(key);

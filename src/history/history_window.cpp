@@ -1,5 +1,6 @@
 #include "history/history_window.h"
 
+#include "acquisition/csv_export.h"
 #include "history/modify_window.h"
 #include "history/record_display.h"
 
@@ -76,6 +77,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     displayButton_ = named(new QPushButton(QStringLiteral("显示记录")), "Command3");
     modifyButton_ = named(new QPushButton(QStringLiteral("修改记录")), "Command5");
     runButton_ = named(new QPushButton(QStringLiteral("确定")), "Command9");
+    exportButton_ = named(new QPushButton(QStringLiteral("导出CSV")), "exportCsv");
     exitButton_ = named(new QPushButton(QStringLiteral("退出")), "Command4");
     statement_ = named(new QLabel, "Qstr");
     statement_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -120,6 +122,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     commands->addWidget(new QLabel(QStringLiteral("条纪录被删除")));
     commands->addWidget(runButton_);
     commands->addStretch();
+    commands->addWidget(exportButton_);
     commands->addWidget(exitButton_);
     for (QLineEdit* small : {count_, slot_, runCount_}) small->setMaximumWidth(70);
 
@@ -140,6 +143,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     displayButton_->setEnabled(false);
     modifyButton_->setEnabled(false);
     deleteButton_->setEnabled(false);
+    exportButton_->setEnabled(false);
     kindChosen();
 
     connect(kind_, &QComboBox::currentIndexChanged, this, &HistoryWindow::kindChosen);
@@ -150,6 +154,7 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     connect(runButton_, &QPushButton::clicked, this, &HistoryWindow::deleteRun);
     connect(modifyButton_, &QPushButton::clicked, this, &HistoryWindow::modifySelected);
     connect(displayButton_, &QPushButton::clicked, this, &HistoryWindow::displaySelected);
+    connect(exportButton_, &QPushButton::clicked, this, &HistoryWindow::exportCsv);
     connect(exitButton_, &QPushButton::clicked, this, &QWidget::close);
     resize(1000, 600);
 }
@@ -207,6 +212,7 @@ void HistoryWindow::present(const HistoryQuery& query) {
     deleteButton_->setEnabled(true);
     modifyButton_->setEnabled(true);
     displayButton_->setEnabled(true);
+    exportButton_->setEnabled(true);
 }
 
 int HistoryWindow::currentGridRow() const {
@@ -293,6 +299,28 @@ void HistoryWindow::displaySelected() {
         host_.showBoiling(slot.slot < 3 ? 0 : 1, *after);
     slot_->setText(QString::number(slot.next));
     if (host_.shown) host_.shown();
+}
+
+void HistoryWindow::exportCsv() {
+    if (model_->found() == 0) {
+        prompter_.message(kNoResult, kInfo);
+        return;
+    }
+    // Every record the query found, not only the pages scrolled to so far.
+    while (model_->canFetchMore()) model_->fetchMore();
+    CsvTable table;
+    // The column names and the records; the empty row below them stays out.
+    const int rows = model_->rowCount() - (model_->found() > 0 ? 1 : 0);
+    for (int r = 0; r < rows; ++r) {
+        QStringList line;
+        for (int c = 0; c < model_->columnCount(); ++c)
+            if (!view_->isColumnHidden(c)) line << model_->data(model_->index(r, c)).toString();
+        table.push_back(line);
+    }
+    const QString proposed = historyKindNames().value(int(model_->query().kind)) + QStringLiteral(".csv");
+    const QString name = prompter_.saveFileName(proposed, QStringLiteral("CSV文件(.csv)|*.csv|*.*"));
+    if (name.isEmpty()) return;
+    if (!writeCsv(name, table)) prompter_.message(QStringLiteral("CSV文件无法写入：") + name, kInfo);
 }
 
 }  // namespace varnot

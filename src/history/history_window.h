@@ -51,6 +51,9 @@ class HistoryWindow : public QWidget {
     void modifySelected();
     // 显示记录: the selected record into the next slot of the display group.
     void displaySelected();
+    // 导出CSV: the grid as shown (the column names, then every record the last query found) into a
+    // comma-separated file the operator names.
+    void exportCsv();
 
     RecordGridModel& grid() { return *model_; }
     // The grid row of the current cell: row 1 holds the column names, the records start at row 2
@@ -85,6 +88,7 @@ class HistoryWindow : public QWidget {
     QPushButton* displayButton_ = nullptr;
     QPushButton* modifyButton_ = nullptr;
     QPushButton* runButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
     QPushButton* exitButton_ = nullptr;
 };
 

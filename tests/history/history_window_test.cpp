@@ -5,6 +5,7 @@
 #include "console/console_window.h"
 #include "history/modify_window.h"
 #include "stored_tests.h"
+#include "support/csv_reader.h"
 #include "support/event_wait.h"
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
@@ -559,3 +560,51 @@ TEST_F(HistoryWindowTest, ARecordThatCannotBeShownIsNamedAndTheConsoleGoesOn) {
 }
 
 }  // namespace
+
+TEST_F(HistoryWindowTest, ExportWritesTheGridAsShownWithEveryRecordFound) {
+    // More records than one page of the grid, and a tester whose name needs quoting.
+    std::vector<StoredTest> tests = numberedTests(RecordGridModel::kPage + 4);
+    tests.push_back(tvTest(QStringLiteral("Q,1\"HL\""), 950, 12.5, QStringLiteral("王\"五\",\n二")));
+    ASSERT_EQ(databases().save(tests), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(in<QPushButton>(h, "exportCsv")->isEnabled());  // nothing listed yet
+    queryAbove(h, QStringLiteral("150"));
+    auto* model = in<QTableView>(h, "grid")->model();
+    ASSERT_LT(model->rowCount(), int(tests.size()));  // only the first page read so far
+
+    prompter.fileNames = {dir.filePath("grid.csv")};
+    press(h, "exportCsv");
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, QStringLiteral("TV测试.csv"));
+    const auto read = readCsvFile(dir.filePath("grid.csv"));
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->bom);
+    EXPECT_TRUE(read->fault.isEmpty()) << read->fault.toStdString();
+    // The column names, then every record above 150 V (all but T1), as the grid shows them.
+    ASSERT_EQ(read->rows.size(), 1 + tests.size() - 1);
+    ASSERT_EQ(model->rowCount(), int(read->rows.size()) + 1);
+    for (int r = 0; r < int(read->rows.size()); ++r) {
+        QStringList shown;
+        for (int c = 0; c < model->columnCount(); ++c) shown << model->index(r, c).data().toString();
+        ASSERT_EQ(read->rows[std::size_t(r)], shown) << r;
+    }
+    const QStringList& names = read->rows.front();
+    const QStringList& last = read->rows.back();
+    ASSERT_EQ(last.size(), names.size());
+    const auto cell = [&](const QStringList& row, const char* column) {
+        return row.value(names.indexOf(QString::fromUtf8(column)));
+    };
+    EXPECT_EQ(cell(read->rows[1], "测试编号"), "T2HL");
+    EXPECT_EQ(cell(last, "测试编号"), "Q,1\"HL\"");
+    EXPECT_EQ(cell(last, "测试人"), "王\"五\",\n二");
+    EXPECT_EQ(cell(last, "化成电压"), "950");
+    EXPECT_EQ(cell(last, "升压时间"), "12.5");
+    EXPECT_EQ(cell(last, "测试日期"), "2009/06/01");
+
+    // A cancelled dialog writes nothing.
+    prompter.shown.clear();
+    press(h, "exportCsv");
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    EXPECT_TRUE(prompter.messages().isEmpty());
+}

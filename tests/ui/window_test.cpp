@@ -7,6 +7,7 @@
 #include "settings/field_catalogue.h"
 #include "sim/instrument.h"
 #include "sim/tcp_endpoint.h"
+#include "support/csv_reader.h"
 #include "support/event_wait.h"
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QStyle>
@@ -434,4 +436,51 @@ TEST_F(PlotCurves, CombinedPlotsDrawEveryCurveOnTheirOwnAxis) {
     expectOnAxes("drawn live");
     menuEntry(QStringLiteral("组合通道时间轴坐标放大"))->trigger();
     expectOnAxes("redrawn at the new scale");
+}
+
+// --- Export of the shown channels --------------------------------------------------------------------
+
+TEST_F(PlotCurves, ExportCsvWritesTheShownChannelsAsTheReadoutsShowThem) {
+    startAndRun(12);
+    prompter.shown.clear();
+    prompter.fileNames = {dir.filePath("curves.csv")};
+    QAction* entry = named<QAction>(QStringLiteral("exportCsv"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), QStringLiteral("导出CSV"));
+    entry->trigger();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, "save");
+    EXPECT_EQ(prompter.shown[0].text, QStringLiteral("2026-12-10-TV.csv"));
+    EXPECT_TRUE(prompter.messages().isEmpty());
+
+    const auto read = varnot::testing::readCsvFile(dir.filePath("curves.csv"));
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->bom);
+    EXPECT_TRUE(read->fault.isEmpty()) << read->fault.toStdString();
+    ASSERT_GE(read->rows.size(), 3u + 10u);
+    const auto& rows = read->rows;
+    // Channels 1-3 (the active range), each with its test number and kind above its two columns.
+    EXPECT_EQ(rows[0], QStringList({"测试编号", field(Field::TvTestNumber, 0) + field(Field::TvPosition, 0), "",
+                                    field(Field::TvTestNumber, 1) + field(Field::TvPosition, 1), "",
+                                    field(Field::TvTestNumber, 2) + field(Field::TvPosition, 2), ""}));
+    EXPECT_TRUE(rows[0][1].startsWith(u"A100"));
+    EXPECT_EQ(rows[1], QStringList({"测试类型", "TV测试", "", "TV测试", "", "TV测试", ""}));
+    EXPECT_EQ(rows[2], QStringList({"时间(S)", "通道1电压(V)", "通道1电流(mA)", "通道2电压(V)", "通道2电流(mA)",
+                                    "通道3电压(V)", "通道3电流(mA)"}));
+    // One line a second, with the stored samples as the readouts write them (0.1 V, 0.001 mA).
+    static const QRegularExpression volts(QStringLiteral("^-?\\d+\\.\\d$")), milliamps(QStringLiteral("^-?\\d+\\.\\d{3}$"));
+    for (int k = 1; k <= 10; ++k) {
+        const QStringList& line = rows[std::size_t(2 + k)];
+        ASSERT_EQ(line.size(), 7) << k;
+        EXPECT_EQ(line[0], QString::number(k));
+        for (int ch = 0; ch < 3; ++ch) {
+            const QString& V = line[1 + 2 * ch];
+            const QString& I = line[2 + 2 * ch];
+            EXPECT_TRUE(volts.match(V).hasMatch()) << V.toStdString();
+            EXPECT_TRUE(milliamps.match(I).hasMatch()) << I.toStdString();
+            EXPECT_FLOAT_EQ(V.toFloat(), console->curves().V[ch][k]) << "ch " << ch + 1 << " sample " << k;
+            EXPECT_FLOAT_EQ(I.toFloat(), console->curves().I[ch][k]) << "ch " << ch + 1 << " sample " << k;
+        }
+    }
+    EXPECT_GT(rows[12][1].toFloat(), 0);  // the voltage rose during the run
 }
