@@ -143,6 +143,7 @@ StoreResult BatchStore::saveBatch(const BatchFields& batch, QDate today) {
     const QString error = inTransaction(conn.db(), [&]() -> QString {
         QSqlQuery query(conn.db());
         query.setForwardOnly(true);
+        if (!lockSerial(query, serial)) return failure(query);
         if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM Whole_Parameter") + kWhereSerial, {serial}) || !query.next())
             return failure(query);
         const bool stored = query.value(0).toInt() > 0;
@@ -265,6 +266,7 @@ QString BatchStore::deleteBatch(const QString& serial) {
     if (!conn.ok()) return conn.error();
     return inTransaction(conn.db(), [&]() -> QString {
         QSqlQuery query(conn.db());
+        if (!lockSerial(query, s)) return failure(query);
         for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
             if (!execBound(query, QStringLiteral("DELETE FROM %1").arg(QString::fromLatin1(table)) + kWhereSerial, {s}))
                 return failure(query);

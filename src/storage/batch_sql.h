@@ -5,6 +5,7 @@
 #include "common/text_number.h"
 #include "storage/sql_support.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -54,6 +55,21 @@ inline bool execBound(QSqlQuery& query, const QString& sql, const QVariantList& 
     if (!query.prepare(sql)) return false;
     for (const auto& v : values) query.addBindValue(v);
     return query.exec();
+}
+
+// Inside a transaction: on a server, waits until no other transaction writes this serial, and
+// holds it until this one ends. Consoles of a plant save into the same batch at once; without it
+// two of them replacing the batch row would each find none and insert one. A database file needs
+// nothing: its first write already excludes every other writer until the commit.
+inline bool lockSerial(QSqlQuery& query, const QString& serial) {
+    const QSqlDriver* driver = query.driver();
+    if (!driver || driver->dbmsType() != QSqlDriver::PostgreSQL) return true;
+    // The first key keeps the console's locks apart from any other program's on the server.
+    constexpr int kConsoleLocks = 0x56424154;
+    const bool ok = execBound(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1, hashtext(?))").arg(kConsoleLocks),
+                              {serial});
+    query.finish();
+    return ok;
 }
 
 inline QString panelText(const QVariant& v) {

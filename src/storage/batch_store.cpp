@@ -183,6 +183,7 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
         auto step = [&](const QString& sql, const QVariantList& values) {
             if (error.isEmpty() && !execBound(query, sql, values)) error = failure(query);
         };
+        if (!lockSerial(query, p.serial)) error = failure(query);
         if (p.withBatch) {
             step(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")), {p.serial});
             step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10,%11,%12,%13) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)")

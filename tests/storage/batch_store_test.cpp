@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <barrier>
 #include <cstdio>
+#include <thread>
 #include <functional>
 
 namespace varnot {
@@ -483,6 +485,46 @@ TEST(BatchTimeOut, AServerThatNeverAnswersEndsTheLoginWithAReason) {
     // The figure for the record; bounded by the time-out, not asserted here.
     std::printf("login against a silent server ended after %lld ms: %s\n", static_cast<long long>(ms),
                 qUtf8Printable(reason));
+}
+
+// A plant runs one console per tester against one batch server: eight clients, each saving the way
+// a console saves (a session of its own per save), store sheets into the same serials at once.
+// Sheets 1 and 4 rewrite the batch row, so every round has several clients replacing it together.
+TEST_P(BatchStoreTest, EightClientsSavingIntoTheSameSerialsKeepOneBatchRowAndEverySheet) {
+    constexpr int kClients = 8, kRounds = 12;
+    std::barrier start(kClients);
+    std::vector<QStringList> failures(kClients);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            BatchStore own(store.connectionText());
+            for (int round = 0; round < kRounds; ++round) {
+                const QString serial = QStringLiteral("M%1").arg(round);
+                // Clients 0..5 store sheets 1..6; clients 6 and 7 store sheets 1 and 4 again.
+                const int sheet = c % 6 + 1;
+                start.arrive_and_wait();
+                BatchSession session(own);
+                StoreResult r;
+                if (const QString e = session.open(); !e.isEmpty()) r = {StoreResult::DatabaseError, e};
+                else r = session.storeSheet(batchOf(serial, QStringLiteral("S%1").arg(c)), sheet,
+                                            sheetOf(QString::number(400 + c)), curveOf(20 + c), kToday);
+                if (!r.ok()) failures[std::size_t(c)] << QStringLiteral("round %1: %2").arg(round).arg(r.detail);
+            }
+        });
+    }
+    for (std::thread& t : clients) t.join();
+    for (int c = 0; c < kClients; ++c) EXPECT_TRUE(failures[std::size_t(c)].isEmpty()) << failures[std::size_t(c)].join(u'\n').toStdString();
+    for (int round = 0; round < kRounds; ++round) {
+        const QString serial = QStringLiteral("M%1").arg(round);
+        EXPECT_EQ(count("Whole_Parameter", serial), 1) << serial.toStdString();
+        for (int sheet = 1; sheet <= 6; ++sheet) {
+            EXPECT_EQ(count("Part_Parameter", serial, sheet), 1) << serial.toStdString() << " sheet " << sheet;
+            EXPECT_EQ(count("Curve", serial, sheet), 1) << serial.toStdString() << " sheet " << sheet;
+        }
+        // The batch row is whole: one client's fields, never a mix.
+        const QSqlRecord batch = row("Whole_Parameter", serial);
+        EXPECT_TRUE(batch.value("Speci").toString().startsWith(u'S')) << serial.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SourceTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
