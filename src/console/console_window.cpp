@@ -7,6 +7,7 @@
 #include "console/operator_fields.h"
 #include "console/plot_view.h"
 #include "history/history_window.h"
+#include "statistics/statistics_window.h"
 #include "report/report_printer.h"
 #include "settings/field_catalogue.h"
 
@@ -171,6 +172,23 @@ void ConsoleWindow::buildMenus() {
     QAction* report = menuBar()->addAction(QStringLiteral("合并报表"), this,
                                            [this] { command([this] { batchTab_->screen().mergedReport(); }); });
     report->setObjectName(QStringLiteral("mergedReport"));
+
+    // 批次统计: the batch statistics window, modeless; a second click brings the open one forward.
+    QAction* statistics = menuBar()->addAction(QStringLiteral("批次统计"), this, [this] {
+        command([this] {
+            auto* w = findChild<StatisticsWindow*>();
+            if (!w) {
+                StatisticsHost host{[this] { return console_.batchStore(); },
+                                    [this] { return console_.state().field(Field::RiseTimeLimit, 0); },
+                                    &QDate::currentDate};
+                w = new StatisticsWindow(std::move(host), *prompter_, this);
+            }
+            w->show();
+            w->raise();
+            w->activateWindow();
+        });
+    });
+    statistics->setObjectName(QStringLiteral("statistics"));
 
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     addCommand(operate, QStringLiteral("显示电流图像"), [this] { console_.setCurrentVisible(true); });
@@ -534,7 +552,7 @@ void ConsoleWindow::closeEvent(QCloseEvent* e) {
     console_.unload();
     // The windows opened from the console go with it.
     for (QWidget* w : {static_cast<QWidget*>(history_.data()), static_cast<QWidget*>(calibration_.data()),
-                       static_cast<QWidget*>(help_.data())})
+                       static_cast<QWidget*>(help_.data()), static_cast<QWidget*>(findChild<StatisticsWindow*>())})
         if (w) w->close();
     e->accept();
 }
