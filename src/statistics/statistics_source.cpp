@@ -52,25 +52,34 @@ SheetRecords readSheetRecords(const BatchStore& store, const QString& spec, QDat
     if (out.error = openScreen(conn); !out.error.isEmpty()) return out;
     QSqlQuery query(conn.db());
     query.setForwardOnly(true);
-    // Dates are stored as "yyyy/mm/dd" text, whose order is the order of the days.
-    const QString sql = QStringLiteral(
-        "SELECT w.SerNum, w.ProDate, w.VF, p.NumCurve, p.Tr, p.Vt "
-        "FROM Whole_Parameter w JOIN Part_Parameter p ON p.SerNum = w.SerNum "
-        "WHERE w.Speci = ? AND w.ProDate >= ? AND w.ProDate <= ? "
-        "ORDER BY w.ProDate, w.SerNum, p.NumCurve");
+    query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    // One row a batch: its sheets side by side (Tr 1..6, TV 1..6) and which of them are stored,
+    // as bits; far fewer rows to fetch than one a sheet. Dates are stored as "yyyy/mm/dd" text,
+    // whose order is the order of the days.
+    QString sheets, present;
+    for (const char* column : {"Tr", "Vt"})
+        for (int k = 1; k <= 6; ++k)
+            sheets += QStringLiteral(", MAX(CASE WHEN p.NumCurve = %1 THEN p.%2 END)").arg(k).arg(QString::fromLatin1(column));
+    for (int k = 1; k <= 6; ++k) present += QStringLiteral(" WHEN %1 THEN %2").arg(k).arg(1 << (k - 1));
+    const QString sql = QStringLiteral("SELECT w.SerNum, w.ProDate, w.VF, SUM(CASE p.NumCurve%1 ELSE 0 END)%2 "
+                                       "FROM Whole_Parameter w JOIN Part_Parameter p ON p.SerNum = w.SerNum "
+                                       "WHERE w.Speci = ? AND w.ProDate >= ? AND w.ProDate <= ? "
+                                       "GROUP BY w.SerNum, w.ProDate, w.VF ORDER BY w.ProDate, w.SerNum")
+                            .arg(present, sheets);
     if (!execBound(query, sql, {spec.trimmed(), formatDate(from, u"yyyy/mm/dd"), formatDate(to, u"yyyy/mm/dd")})) {
         out.error = failure(query);
         return out;
     }
+    out.sheets.reserve(1024);
     while (query.next()) {
-        SheetRecord s;
-        s.serial = query.value(0).toString();
-        s.date = query.value(1).toString();
-        s.vf = number(query.value(2));
-        s.number = query.value(3).toInt();
-        s.tr = number(query.value(4));
-        s.vt = number(query.value(5));
-        out.sheets.push_back(std::move(s));
+        const QString serial = query.value(0).toString();
+        const QString date = query.value(1).toString();
+        const std::optional<double> vf = number(query.value(2));
+        const int stored = query.value(3).toInt();
+        for (int k = 1; k <= 6; ++k) {
+            if (!(stored & (1 << (k - 1)))) continue;
+            out.sheets.push_back({serial, date, vf, k, number(query.value(3 + k)), number(query.value(9 + k))});
+        }
     }
     if (query.lastError().isValid()) {
         out.error = failure(query);
