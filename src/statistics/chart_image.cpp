@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace varnot {
 
@@ -99,11 +100,18 @@ QImage chartImage(const XbarRChart& chart, ChartKind kind, int batches, const QS
     painter.setPen(Qt::black);
     const ChartPoint& last = chart.points.back();
     const int textX = s.area.right() + 4;
+    // A label too close to one drawn already (limits that nearly meet) is left out; the centre
+    // line's comes first.
+    std::vector<double> taken;
     const auto label = [&](const QString& name, double v) {
-        painter.drawText(QPointF(textX, s.at(last.subgroup, v).y() + 4), name + QStringLiteral(" ") + figure(v));
+        const double y = s.at(last.subgroup, v).y();
+        for (double t : taken)
+            if (std::abs(t - y) < 12) return;
+        taken.push_back(y);
+        painter.drawText(QPointF(textX, y + 4), name + QStringLiteral(" ") + figure(v));
     };
-    label(QStringLiteral("UCL"), upper(last, kind));
     label(QStringLiteral("CL"), centre(chart, last, kind));
+    label(QStringLiteral("UCL"), upper(last, kind));
     label(QStringLiteral("LCL"), lower(last, kind));
     painter.drawText(QRect(0, s.area.top() - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter, figure(s.high));
     painter.drawText(QRect(0, s.area.bottom() - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter, figure(s.low));

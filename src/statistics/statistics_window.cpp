@@ -85,6 +85,9 @@ StatisticsWindow::StatisticsWindow(StatisticsHost host, Prompter& prompter, QWid
     boiling_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c) boiling_->setItem(r, c, new QTableWidgetItem);
+    boiling_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    boiling_->horizontalHeader()->setDefaultSectionSize(90);
+    boiling_->setFixedWidth(boiling_->verticalHeader()->sizeHint().width() + 4 * 90 + 4);
     boiling_->setFixedHeight(boiling_->horizontalHeader()->sizeHint().height() + 3 * boiling_->verticalHeader()->defaultSectionSize() + 4);
     chartView_ = named(new ChartView(charts_), "charts");
 
@@ -100,17 +103,19 @@ StatisticsWindow::StatisticsWindow(StatisticsHost host, Prompter& prompter, QWid
     conditions->addWidget(query_);
     conditions->addStretch(1);
 
-    auto* figures = new QHBoxLayout;
-    auto* counts = new QVBoxLayout;
+    auto* counts = new QHBoxLayout;
     counts->addWidget(counts_);
+    counts->addSpacing(30);
     counts->addWidget(failShare_);
     counts->addStretch(1);
-    figures->addLayout(counts);
-    figures->addWidget(boiling_, 1);
+    auto* table = new QHBoxLayout;
+    table->addWidget(boiling_);
+    table->addStretch(1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(conditions);
-    layout->addLayout(figures);
+    layout->addLayout(counts);
+    layout->addLayout(table);
     layout->addWidget(chartView_, 1);
 
     connect(query_, &QPushButton::clicked, this, &StatisticsWindow::runQuery);
