@@ -36,7 +36,9 @@ QTemporaryDir& scratch() {
     return dir;
 }
 
-BatchStore source() { return BatchStore(QStringLiteral("result;UID=sa;Password=;")); }
+BatchStore source() {
+    return BatchStore(QStringLiteral("result;UID=sa;Password=;"));
+}
 
 // The tables made by the store, then kBatches batches and their six sheets written straight into
 // the file in one transaction (the curves are left out: the statistics never read them).
@@ -50,9 +52,11 @@ bool fill() {
     QSqlDatabase db = conn.db();
     db.transaction();
     QSqlQuery batch(db), sheet(db);
-    batch.prepare(QStringLiteral("INSERT INTO Whole_Parameter (SerNum, Speci, VF, NodeNum, ProDate, Pace, Conner) "
-                                 "VALUES (?, ?, 500, 0, ?, 1000, 'OQC')"));
-    sheet.prepare(QStringLiteral("INSERT INTO Part_Parameter (SerNum, NumCurve, Tr, Vm, Vt) VALUES (?, ?, ?, ?, ?)"));
+    batch.prepare(
+        QStringLiteral("INSERT INTO Whole_Parameter (SerNum, Speci, VF, NodeNum, ProDate, Pace, Conner) "
+                       "VALUES (?, ?, 500, 0, ?, 1000, 'OQC')"));
+    sheet.prepare(
+        QStringLiteral("INSERT INTO Part_Parameter (SerNum, NumCurve, Tr, Vm, Vt) VALUES (?, ?, ?, ?, ?)"));
     QRandomGenerator random(17);
     for (int b = 0; b < kBatches; ++b) {
         const QString serial = QStringLiteral("B%1").arg(b, 5, 10, QChar(u'0'));
@@ -84,7 +88,8 @@ bool fill() {
 // chart view painted.
 void BM_QueryToDrawnChart(benchmark::State& state) {
     testing::ScriptedPrompter prompter;
-    StatisticsWindow window({[] { return source(); }, [] { return QStringLiteral("28"); }, [] { return kLastDay; }}, prompter);
+    StatisticsWindow window(
+        {[] { return source(); }, [] { return QStringLiteral("28"); }, [] { return kLastDay; }}, prompter);
     window.findChild<QComboBox*>(QStringLiteral("spec"))->setCurrentText(kGrade);
     window.findChild<QDateEdit*>(QStringLiteral("dateFrom"))->setDate(kFirstDay);
     window.findChild<QDateEdit*>(QStringLiteral("dateTo"))->setDate(kLastDay);
@@ -121,26 +126,38 @@ void BM_DrawCharts(benchmark::State& state) {
     for (auto _ : state)
         for (ChartKind kind : {ChartKind::Means, ChartKind::Ranges})
             for (const XbarRChart* c : {&s.tr, &s.tv})
-                benchmark::DoNotOptimize(chartImage(*c, kind, kBatches, QStringLiteral("Tr"), StatisticsWindow::chartSize()));
+                benchmark::DoNotOptimize(
+                    chartImage(*c, kind, kBatches, QStringLiteral("Tr"), StatisticsWindow::chartSize()));
 }
 
 }  // namespace
 }  // namespace varnot
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     using namespace varnot;
-    if (!testing::registerSources(testing::sqliteSource(QStringLiteral("result"), scratch().filePath(QStringLiteral("result.db"))))) {
+    if (!testing::registerSources(testing::sqliteSource(QStringLiteral("result"),
+                                                        scratch().filePath(QStringLiteral("result.db"))))) {
         std::fprintf(stderr, "cannot write the ODBC data source\n");
         return 1;
     }
     if (!fill()) return 1;
     benchmark::RegisterBenchmark("QueryToDrawnChart/10000batches", BM_QueryToDrawnChart)
-        ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
-    benchmark::RegisterBenchmark("ReadSheets/60000", BM_ReadSheets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
-    benchmark::RegisterBenchmark("Figures/10000batches", BM_Figures)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("DrawCharts/4x10000", BM_DrawCharts)->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(10);
+    benchmark::RegisterBenchmark("ReadSheets/60000", BM_ReadSheets)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(10);
+    benchmark::RegisterBenchmark("Figures/10000batches", BM_Figures)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("DrawCharts/4x10000", BM_DrawCharts)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

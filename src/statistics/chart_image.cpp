@@ -16,15 +16,25 @@ namespace {
 
 constexpr int kLeft = 56, kRight = 96, kTop = 22, kBottom = 14;
 
-double value(const ChartPoint& p, ChartKind kind) { return kind == ChartKind::Means ? p.mean : p.range; }
-double lower(const ChartPoint& p, ChartKind kind) { return kind == ChartKind::Means ? p.meanLower : p.rangeLower; }
-double upper(const ChartPoint& p, ChartKind kind) { return kind == ChartKind::Means ? p.meanUpper : p.rangeUpper; }
+double value(const ChartPoint& p, ChartKind kind) {
+    return kind == ChartKind::Means ? p.mean : p.range;
+}
+double lower(const ChartPoint& p, ChartKind kind) {
+    return kind == ChartKind::Means ? p.meanLower : p.rangeLower;
+}
+double upper(const ChartPoint& p, ChartKind kind) {
+    return kind == ChartKind::Means ? p.meanUpper : p.rangeUpper;
+}
 double centre(const XbarRChart& c, const ChartPoint& p, ChartKind kind) {
     return kind == ChartKind::Means ? c.grandMean : p.rangeCentre;
 }
-bool out(const ChartPoint& p, ChartKind kind) { return kind == ChartKind::Means ? p.meanOut : p.rangeOut; }
+bool out(const ChartPoint& p, ChartKind kind) {
+    return kind == ChartKind::Means ? p.meanOut : p.rangeOut;
+}
 
-QString figure(double v) { return QString::number(v, 'f', 2); }
+QString figure(double v) {
+    return QString::number(v, 'f', 2);
+}
 
 }  // namespace
 
@@ -36,7 +46,8 @@ QPointF ChartScale::at(int batch, double v) const {
 
 ChartScale chartScale(const XbarRChart& chart, ChartKind kind, int batches, QSize size) {
     ChartScale s;
-    s.area = QRect(kLeft, kTop, std::max(size.width() - kLeft - kRight, 1), std::max(size.height() - kTop - kBottom, 1));
+    s.area = QRect(kLeft, kTop, std::max(size.width() - kLeft - kRight, 1),
+                   std::max(size.height() - kTop - kBottom, 1));
     s.count = std::max(batches, 1);
     if (chart.empty()) return s;
     double lo = value(chart.points.front(), kind), hi = lo;
@@ -93,7 +104,8 @@ QImage chartImage(const XbarRChart& chart, ChartKind kind, int batches, const QS
     painter.setPen(QPen(kChartLine, 1));
     painter.drawPolyline(points);
     for (std::size_t i = 0; i < chart.points.size(); ++i)
-        if (out(chart.points[i], kind)) painter.fillRect(QRectF(points[qsizetype(i)] - QPointF(2, 2), QSizeF(5, 5)), kChartOut);
+        if (out(chart.points[i], kind))
+            painter.fillRect(QRectF(points[qsizetype(i)] - QPointF(2, 2), QSizeF(5, 5)), kChartOut);
 
     // The figures of the last batch's limits at the right, the value range at the left.
     painter.setClipping(false);
@@ -113,8 +125,10 @@ QImage chartImage(const XbarRChart& chart, ChartKind kind, int batches, const QS
     label(QStringLiteral("CL"), centre(chart, last, kind));
     label(QStringLiteral("UCL"), upper(last, kind));
     label(QStringLiteral("LCL"), lower(last, kind));
-    painter.drawText(QRect(0, s.area.top() - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter, figure(s.high));
-    painter.drawText(QRect(0, s.area.bottom() - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter, figure(s.low));
+    painter.drawText(QRect(0, s.area.top() - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter,
+                     figure(s.high));
+    painter.drawText(QRect(0, s.area.bottom() - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter,
+                     figure(s.low));
     return image;
 }
 

@@ -15,16 +15,16 @@ namespace varnot {
 
 enum class ChartKind { Means, Ranges };
 
-inline const QColor kChartLine(0, 0, 255);      // the points, joined
-inline const QColor kChartOut(255, 0, 0);       // the mark of a point beyond a limit
-inline const QColor kChartCentre(0, 150, 0);    // centre line
-inline const QColor kChartLimit(200, 0, 200);   // limit lines
+inline const QColor kChartLine(0, 0, 255);     // the points, joined
+inline const QColor kChartOut(255, 0, 0);      // the mark of a point beyond a limit
+inline const QColor kChartCentre(0, 150, 0);   // centre line
+inline const QColor kChartLimit(200, 0, 200);  // limit lines
 
 // Where a value of a batch lies in the image.
 struct ChartScale {
-    QRect area;                  // the plotting area, pixels
-    double low = 0, high = 1;    // the values at its bottom and top edges
-    int count = 1;               // batches across
+    QRect area;                // the plotting area, pixels
+    double low = 0, high = 1;  // the values at its bottom and top edges
+    int count = 1;             // batches across
     QPointF at(int batch, double value) const;
 };
 

@@ -26,9 +26,9 @@ struct ChartPoint {
     int subgroup = 0;  // index of the subgroup in the list given
     int n = 0;
     double mean = 0, range = 0;
-    double meanLower = 0, meanUpper = 0;                   // X̄ chart limits for this n
+    double meanLower = 0, meanUpper = 0;                     // X̄ chart limits for this n
     double rangeCentre = 0, rangeLower = 0, rangeUpper = 0;  // R chart centre and limits for this n
-    bool meanOut = false, rangeOut = false;                // strictly beyond a limit
+    bool meanOut = false, rangeOut = false;                  // strictly beyond a limit
 };
 
 struct XbarRChart {

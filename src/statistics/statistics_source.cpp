@@ -59,14 +59,18 @@ SheetRecords readSheetRecords(const BatchStore& store, const QString& spec, QDat
     QString sheets, present;
     for (const char* column : {"Tr", "Vt"})
         for (int k = 1; k <= 6; ++k)
-            sheets += QStringLiteral(", MAX(CASE WHEN p.NumCurve = %1 THEN p.%2 END)").arg(k).arg(QString::fromLatin1(column));
+            sheets += QStringLiteral(", MAX(CASE WHEN p.NumCurve = %1 THEN p.%2 END)")
+                          .arg(k)
+                          .arg(QString::fromLatin1(column));
     for (int k = 1; k <= 6; ++k) present += QStringLiteral(" WHEN %1 THEN %2").arg(k).arg(1 << (k - 1));
-    const QString sql = QStringLiteral("SELECT w.SerNum, w.ProDate, w.VF, SUM(CASE p.NumCurve%1 ELSE 0 END)%2 "
-                                       "FROM Whole_Parameter w JOIN Part_Parameter p ON p.SerNum = w.SerNum "
-                                       "WHERE w.Speci = ? AND w.ProDate >= ? AND w.ProDate <= ? "
-                                       "GROUP BY w.SerNum, w.ProDate, w.VF ORDER BY w.ProDate, w.SerNum")
+    const QString sql = QStringLiteral(
+                            "SELECT w.SerNum, w.ProDate, w.VF, SUM(CASE p.NumCurve%1 ELSE 0 END)%2 "
+                            "FROM Whole_Parameter w JOIN Part_Parameter p ON p.SerNum = w.SerNum "
+                            "WHERE w.Speci = ? AND w.ProDate >= ? AND w.ProDate <= ? "
+                            "GROUP BY w.SerNum, w.ProDate, w.VF ORDER BY w.ProDate, w.SerNum")
                             .arg(present, sheets);
-    if (!execBound(query, sql, {spec.trimmed(), formatDate(from, u"yyyy/mm/dd"), formatDate(to, u"yyyy/mm/dd")})) {
+    if (!execBound(query, sql,
+                   {spec.trimmed(), formatDate(from, u"yyyy/mm/dd"), formatDate(to, u"yyyy/mm/dd")})) {
         out.error = failure(query);
         return out;
     }
@@ -78,7 +82,8 @@ SheetRecords readSheetRecords(const BatchStore& store, const QString& spec, QDat
         const int stored = query.value(3).toInt();
         for (int k = 1; k <= 6; ++k) {
             if (!(stored & (1 << (k - 1)))) continue;
-            out.sheets.push_back({serial, date, vf, k, number(query.value(3 + k)), number(query.value(9 + k))});
+            out.sheets.push_back(
+                {serial, date, vf, k, number(query.value(3 + k)), number(query.value(9 + k))});
         }
     }
     if (query.lastError().isValid()) {

@@ -27,31 +27,34 @@ const QString kNoResult = QStringLiteral("没有符合条件的查询结果！")
 const QString kNoSpec = QStringLiteral("请选择规格！");
 const QString kBadLimit = QStringLiteral("升压时间指标必须是数字！");
 const QString kReadFailed = QStringLiteral("无法读取批次数据库：");
-const QStringList kBoilingHeader = {QStringLiteral("水煮前Tr"), QStringLiteral("水煮后Tr"), QStringLiteral("变化"),
-                                    QStringLiteral("批数")};
+const QStringList kBoilingHeader = {QStringLiteral("水煮前Tr"), QStringLiteral("水煮后Tr"),
+                                    QStringLiteral("变化"), QStringLiteral("批数")};
 const QStringList kPositions = {QStringLiteral("1/1'"), QStringLiteral("2/2'"), QStringLiteral("3/3'")};
 const std::array<const char*, 4> kChartTitles = {"Tr 均值图", "Tr 极差图", "TV 均值图", "TV 极差图"};
 
-QString twoPlaces(double v) { return formatNumber(v, u"0.00"); }
+QString twoPlaces(double v) {
+    return formatNumber(v, u"0.00");
+}
 
 // The four chart images, two by two: Tr on the left, TV on the right, means above ranges.
 class ChartView : public QWidget {
-public:
+  public:
     explicit ChartView(const std::array<QImage, 4>& charts) : charts_(charts) {
         const QSize s = StatisticsWindow::chartSize();
         setMinimumSize(2 * s.width(), 2 * s.height());
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
         const QSize s = StatisticsWindow::chartSize();
         for (int i = 0; i < 4; ++i)
-            if (!charts_[std::size_t(i)].isNull()) painter.drawImage(QPoint((i / 2) * s.width(), (i % 2) * s.height()), charts_[std::size_t(i)]);
+            if (!charts_[std::size_t(i)].isNull())
+                painter.drawImage(QPoint((i / 2) * s.width(), (i % 2) * s.height()), charts_[std::size_t(i)]);
     }
 
-private:
+  private:
     const std::array<QImage, 4>& charts_;
 };
 
@@ -75,7 +78,8 @@ StatisticsWindow::StatisticsWindow(StatisticsHost host, Prompter& prompter, QWid
         d->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
         d->setCalendarPopup(true);
     }
-    riseLimit_ = named(new QLineEdit(host_.riseTimeLimit ? host_.riseTimeLimit() : QString()), "riseTimeLimit");
+    riseLimit_ =
+        named(new QLineEdit(host_.riseTimeLimit ? host_.riseTimeLimit() : QString()), "riseTimeLimit");
     query_ = named(new QPushButton(QStringLiteral("查询")), "query");
     counts_ = named(new QLabel, "counts");
     failShare_ = named(new QLabel, "failShare");
@@ -88,7 +92,8 @@ StatisticsWindow::StatisticsWindow(StatisticsHost host, Prompter& prompter, QWid
     boiling_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     boiling_->horizontalHeader()->setDefaultSectionSize(90);
     boiling_->setFixedWidth(boiling_->verticalHeader()->sizeHint().width() + 4 * 90 + 4);
-    boiling_->setFixedHeight(boiling_->horizontalHeader()->sizeHint().height() + 3 * boiling_->verticalHeader()->defaultSectionSize() + 4);
+    boiling_->setFixedHeight(boiling_->horizontalHeader()->sizeHint().height() +
+                             3 * boiling_->verticalHeader()->defaultSectionSize() + 4);
     chartView_ = named(new ChartView(charts_), "charts");
 
     auto* conditions = new QHBoxLayout;
@@ -163,7 +168,9 @@ void StatisticsWindow::runQuery() {
     present(batchStatistics(read.sheets, limit));
 }
 
-void StatisticsWindow::clearFigures() { present(BatchStatistics{}); }
+void StatisticsWindow::clearFigures() {
+    present(BatchStatistics{});
+}
 
 void StatisticsWindow::present(const BatchStatistics& s) {
     statistics_ = s;
@@ -190,8 +197,8 @@ void StatisticsWindow::present(const BatchStatistics& s) {
     }
     for (int r = 0; r < 3; ++r) {
         const BoilingChange& b = s.boiling[std::size_t(r)];
-        const QStringList row = b.pairs ? QStringList{twoPlaces(b.before), twoPlaces(b.after), twoPlaces(b.change),
-                                                      QString::number(b.pairs)}
+        const QStringList row = b.pairs ? QStringList{twoPlaces(b.before), twoPlaces(b.after),
+                                                      twoPlaces(b.change), QString::number(b.pairs)}
                                         : QStringList{{}, {}, {}, QStringLiteral("0")};
         for (int c = 0; c < 4; ++c) boiling_->item(r, c)->setText(batches ? row[c] : QString());
     }

@@ -34,7 +34,7 @@ struct StatisticsHost {
 
 class StatisticsWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     StatisticsWindow(StatisticsHost host, Prompter& prompter, QWidget* parent = nullptr);
 
     // The grade list read again from the store.
@@ -49,7 +49,7 @@ public:
     QWidget* chartView() const { return chartView_; }
     static QSize chartSize() { return {560, 220}; }
 
-private:
+  private:
     void present(const BatchStatistics& s);
     void clearFigures();
 

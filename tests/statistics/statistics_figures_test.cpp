@@ -71,8 +71,14 @@ const ChartCase kChartCases[] = {
      {{0, 21, 4, 19.89071, 23.92747, 4.17885, 0, 8.37441, false, false},
       {1, 23, 4, 19.69582, 24.12237, 3.83583, 0, 8.10895, false, false}}},
     {"RangeOut",
-     {{1, 2, 2, 2, 2, 2}, {1, 2, 2, 2, 2, 2}, {1, 2, 2, 2, 2, 2}, {1, 2, 2, 2, 2, 2},
-      {1, 2, 2, 2, 2, 2}, {1, 2, 2, 2, 2, 2}, {1, 2, 2, 2, 2, 2}, {1, 11, 2, 2, 2, 2}},
+     {{1, 2, 2, 2, 2, 2},
+      {1, 2, 2, 2, 2, 2},
+      {1, 2, 2, 2, 2, 2},
+      {1, 2, 2, 2, 2, 2},
+      {1, 2, 2, 2, 2, 2},
+      {1, 2, 2, 2, 2, 2},
+      {1, 2, 2, 2, 2, 2},
+      {1, 11, 2, 2, 2, 2}},
      97.0 / 48,
      0,
      {{7, 20.0 / 6, 10, 97.0 / 48 - 0.483 * 2.125, 97.0 / 48 + 0.483 * 2.125, 2.125, 0, 4.2585, true, true}}},
@@ -142,9 +148,9 @@ std::vector<SheetRecord> twoBatches() {
     const auto sheet = [](const char* serial, int k, std::optional<double> tr, std::optional<double> vt) {
         return SheetRecord{QString::fromLatin1(serial), QStringLiteral("2026/12/05"), 500.0, k, tr, vt};
     };
-    return {sheet("A", 1, 20, 510),   sheet("B", 1, 24, 530),   sheet("A", 2, 22, 500), sheet("B", 2, 22, {}),
-            sheet("A", 3, 21, 499.9), sheet("B", 3, 23, 510),   sheet("A", 4, 23, 520), sheet("B", 4, 25, 520),
-            sheet("A", 5, 19, 505),   sheet("A", 6, 21, 515),   sheet("B", 6, 21, 501)};
+    return {sheet("A", 1, 20, 510),   sheet("B", 1, 24, 530), sheet("A", 2, 22, 500), sheet("B", 2, 22, {}),
+            sheet("A", 3, 21, 499.9), sheet("B", 3, 23, 510), sheet("A", 4, 23, 520), sheet("B", 4, 25, 520),
+            sheet("A", 5, 19, 505),   sheet("A", 6, 21, 515), sheet("B", 6, 21, 501)};
 }
 
 TEST(BatchStatistics, SubgroupsAreTheBatchesSheets) {

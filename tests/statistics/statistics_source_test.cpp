@@ -14,11 +14,12 @@ using namespace varnot::testing;
 namespace {
 
 class StatisticsSource : public ::testing::TestWithParam<Engine> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         static int tests = 0;
-        ASSERT_NO_FATAL_FAILURE(source.setUp(GetParam(), QStringLiteral("stat%1").arg(++tests), QDir(dir.path())));
+        ASSERT_NO_FATAL_FAILURE(
+            source.setUp(GetParam(), QStringLiteral("stat%1").arg(++tests), QDir(dir.path())));
         if (IsSkipped()) return;
         store = BatchStore(source.connectionText());
         ASSERT_EQ(store.ensureSchema(), QString());
@@ -26,8 +27,10 @@ protected:
     void TearDown() override { source.tearDown(); }
 
     // Sheet k of a batch stored on `day`; an empty Tr stores a test that did not end (NULL).
-    void storeSheet(const char* serial, const QString& spec, QDate day, int k, const char* tr, const char* vt) {
-        const BatchFields b{QString::fromLatin1(serial), spec, QStringLiteral("520"), {}, {}, {}, {}, {}, QStringLiteral("0")};
+    void storeSheet(const char* serial, const QString& spec, QDate day, int k, const char* tr,
+                    const char* vt) {
+        const BatchFields b{QString::fromLatin1(serial), spec, QStringLiteral("520"), {}, {}, {}, {}, {},
+                            QStringLiteral("0")};
         SheetFields s{{}, {}, {}, QString::fromLatin1(tr), {}, QString::fromLatin1(vt)};
         s.finished = false;
         ASSERT_TRUE(store.storeSheet(b, k, s, {0.0f, 1.0f}, day).ok()) << serial << k;
@@ -47,9 +50,11 @@ TEST_P(StatisticsSource, SheetsOfOneGradeWithinTheDaysBothEndsIncluded) {
     ASSERT_NO_FATAL_FAILURE(storeSheet("S1", grade, QDate(2026, 12, 1), 1, "31", "519.9"));
     ASSERT_NO_FATAL_FAILURE(storeSheet("S0", grade, QDate(2026, 11, 30), 1, "20", "530"));
     ASSERT_NO_FATAL_FAILURE(storeSheet("S3", grade, QDate(2026, 12, 11), 1, "20", "530"));
-    ASSERT_NO_FATAL_FAILURE(storeSheet("X1", QStringLiteral("KDB-460VF"), QDate(2026, 12, 5), 1, "20", "530"));
+    ASSERT_NO_FATAL_FAILURE(
+        storeSheet("X1", QStringLiteral("KDB-460VF"), QDate(2026, 12, 5), 1, "20", "530"));
 
-    const SheetRecords read = readSheetRecords(store, QStringLiteral(" KDB-520VF "), QDate(2026, 12, 1), QDate(2026, 12, 10));
+    const SheetRecords read =
+        readSheetRecords(store, QStringLiteral(" KDB-520VF "), QDate(2026, 12, 1), QDate(2026, 12, 10));
     ASSERT_EQ(read.error, QString());
     const struct {
         const char* serial;
@@ -83,16 +88,21 @@ TEST_P(StatisticsSource, GradeIsBoundNotSpliced) {
     // A grade holding a quote finds its own batch and no other.
     ASSERT_NO_FATAL_FAILURE(storeSheet("Q1", QStringLiteral("KD'B"), QDate(2026, 12, 5), 1, "20", "530"));
     ASSERT_NO_FATAL_FAILURE(storeSheet("Q2", QStringLiteral("KDB"), QDate(2026, 12, 5), 1, "20", "530"));
-    const SheetRecords read = readSheetRecords(store, QStringLiteral("KD'B"), QDate(2026, 12, 1), QDate(2026, 12, 31));
+    const SheetRecords read =
+        readSheetRecords(store, QStringLiteral("KD'B"), QDate(2026, 12, 1), QDate(2026, 12, 31));
     ASSERT_EQ(read.error, QString());
     ASSERT_EQ(read.sheets.size(), 1u);
     EXPECT_EQ(read.sheets[0].serial, QStringLiteral("Q1"));
-    EXPECT_TRUE(readSheetRecords(store, QStringLiteral("KD' OR '1'='1"), QDate(2026, 12, 1), QDate(2026, 12, 31)).sheets.empty());
+    EXPECT_TRUE(
+        readSheetRecords(store, QStringLiteral("KD' OR '1'='1"), QDate(2026, 12, 1), QDate(2026, 12, 31))
+            .sheets.empty());
 }
 
 TEST_P(StatisticsSource, GradesOfTheListAndOfStoredBatchesEachOnce) {
-    ASSERT_NO_FATAL_FAILURE(storeSheet("G1", QStringLiteral("KDX-100VF"), QDate(2026, 12, 5), 1, "20", "530"));
-    ASSERT_NO_FATAL_FAILURE(storeSheet("G2", QStringLiteral("KDB-520VF"), QDate(2026, 12, 5), 1, "20", "530"));
+    ASSERT_NO_FATAL_FAILURE(
+        storeSheet("G1", QStringLiteral("KDX-100VF"), QDate(2026, 12, 5), 1, "20", "530"));
+    ASSERT_NO_FATAL_FAILURE(
+        storeSheet("G2", QStringLiteral("KDB-520VF"), QDate(2026, 12, 5), 1, "20", "530"));
     QString error;
     const QStringList specs = statisticsSpecifications(store, &error);
     EXPECT_EQ(error, QString());
@@ -106,7 +116,8 @@ TEST(StatisticsSourceFailure, AnUnreachableSourceIsReported) {
     ASSERT_FALSE(odbcFolder().isEmpty());  // the process's own source list, as the other tests use
     BatchStore store(QStringLiteral("no_such_source_here;UID=sa;Password=;"));
     store.setTimeoutSeconds(1);
-    const SheetRecords read = readSheetRecords(store, QStringLiteral("KDB-520VF"), QDate(2026, 12, 1), QDate(2026, 12, 31));
+    const SheetRecords read =
+        readSheetRecords(store, QStringLiteral("KDB-520VF"), QDate(2026, 12, 1), QDate(2026, 12, 31));
     EXPECT_FALSE(read.error.isEmpty());
     EXPECT_TRUE(read.sheets.empty());
     QString error;
@@ -115,6 +126,8 @@ TEST(StatisticsSourceFailure, AnUnreachableSourceIsReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StatisticsSource, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto& info) { return std::string(info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL"); });
+                         [](const auto& info) {
+                             return std::string(info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL");
+                         });
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The batch statistics window opened from the console window's menu, through its own widgets:
 // 查询 over stored batches shows the fail share, the boiling change per position and the charts
 // with the points beyond their limits marked; nothing found is said and clears the figures.
+#include "statistics/statistics_window.h"
 #include "console/console.h"
 #include "console/console_window.h"
 #include "statistics/chart_image.h"
-#include "statistics/statistics_window.h"
 #include "support/batch_source.h"
 #include "support/scripted_prompter.h"
 
@@ -32,15 +32,17 @@ const QString kGrade = QStringLiteral("KDB-520VF");
 const QDate kDay(2026, 12, 5);
 
 class StatisticsWindowTest : public ::testing::TestWithParam<Engine> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         static int tests = 0;
-        ASSERT_NO_FATAL_FAILURE(source.setUp(GetParam(), QStringLiteral("statwin%1").arg(++tests), QDir(dir.path())));
+        ASSERT_NO_FATAL_FAILURE(
+            source.setUp(GetParam(), QStringLiteral("statwin%1").arg(++tests), QDir(dir.path())));
         if (IsSkipped()) return;
         settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
         settings->initialiseMissing();
-        console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
+        console =
+            std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
         console->load();
         console->batchStore() = BatchStore(source.connectionText());
         ASSERT_EQ(console->batchStore().ensureSchema(), QString());
@@ -56,7 +58,8 @@ protected:
 
     // Sheet k of a batch of VF 500; an empty TV value stores a test that did not end.
     void store(const char* serial, const QString& grade, int k, const char* tr, const char* vt) {
-        const BatchFields b{QString::fromLatin1(serial), grade, QStringLiteral("500"), {}, {}, {}, {}, {}, QStringLiteral("0")};
+        const BatchFields b{QString::fromLatin1(serial), grade, QStringLiteral("500"), {}, {}, {}, {}, {},
+                            QStringLiteral("0")};
         SheetFields s{{}, {}, {}, QString::fromLatin1(tr), {}, QString::fromLatin1(vt)};
         s.finished = false;
         ASSERT_TRUE(console->batchStore().storeSheet(b, k, s, {0.0f, 1.0f}, kDay).ok()) << serial << k;
@@ -95,7 +98,8 @@ protected:
         int n = 0;
         for (int dx = -3; dx <= 3; ++dx)
             for (int dy = -3; dy <= 3; ++dy)
-                if (image.valid(c.x() + dx, c.y() + dy) && image.pixelColor(c.x() + dx, c.y() + dy) == colour) ++n;
+                if (image.valid(c.x() + dx, c.y() + dy) && image.pixelColor(c.x() + dx, c.y() + dy) == colour)
+                    ++n;
         return n;
     }
 
@@ -116,9 +120,10 @@ TEST_P(StatisticsWindowTest, QueryShowsFailShareAndBoilingChange) {
         int k;
         const char* tr;
         const char* vt;
-    } sheets[] = {{"A", 1, "20", "510"}, {"A", 2, "22", "500"}, {"A", 3, "21", "499.9"}, {"A", 4, "23", "520"},
-                  {"A", 5, "19", "505"}, {"A", 6, "21", "515"}, {"B", 1, "24", "530"},   {"B", 2, "22", ""},
-                  {"B", 3, "23", "510"}, {"B", 4, "25", "520"}, {"B", 6, "21", "501"}};
+    } sheets[] = {{"A", 1, "20", "510"}, {"A", 2, "22", "500"}, {"A", 3, "21", "499.9"},
+                  {"A", 4, "23", "520"}, {"A", 5, "19", "505"}, {"A", 6, "21", "515"},
+                  {"B", 1, "24", "530"}, {"B", 2, "22", ""},    {"B", 3, "23", "510"},
+                  {"B", 4, "25", "520"}, {"B", 6, "21", "501"}};
     for (const auto& s : sheets) ASSERT_NO_FATAL_FAILURE(store(s.serial, kGrade, s.k, s.tr, s.vt));
     ASSERT_NO_FATAL_FAILURE(store("C", QStringLiteral("KDB-460VF"), 1, "90", "100"));
     // The window starts from channel 1's rise-time limit.
@@ -139,9 +144,11 @@ TEST_P(StatisticsWindowTest, QueryShowsFailShareAndBoilingChange) {
     // Tr before and after boiling: position 1 A 20 -> 23, B 24 -> 25; position 2 only A, 22 -> 19;
     // position 3 A 21 -> 21, B 23 -> 21.
     QTableWidget* boiling = in<QTableWidget>(w, "boiling");
-    const char* rows[3][4] = {{"22.00", "24.00", "2.00", "2"}, {"22.00", "19.00", "-3.00", "1"}, {"22.00", "21.00", "-1.00", "2"}};
+    const char* rows[3][4] = {
+        {"22.00", "24.00", "2.00", "2"}, {"22.00", "19.00", "-3.00", "1"}, {"22.00", "21.00", "-1.00", "2"}};
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(boiling->item(r, c)->text(), QString::fromLatin1(rows[r][c])) << r << "," << c;
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(boiling->item(r, c)->text(), QString::fromLatin1(rows[r][c])) << r << "," << c;
 
     // Without the limit only A3 fails.
     in<QLineEdit>(w, "riseTimeLimit")->setText(QString());
@@ -163,11 +170,15 @@ TEST_P(StatisticsWindowTest, QueryShowsFailShareAndBoilingChange) {
 TEST_P(StatisticsWindowTest, ChartsMarkThePointsBeyondTheirLimits) {
     // Four batches of six sheets: Tr means 21, 23, 22, 26 with ranges 4, 4, 6, 2, so X̿ = 23 and the
     // mean limits are 21.068 .. 24.932: the first batch lies below, the last above.
-    const double tr[4][6] = {{20, 22, 21, 23, 19, 21}, {24, 22, 23, 25, 21, 23}, {19, 25, 22, 22, 22, 22}, {25, 27, 26, 26, 26, 26}};
+    const double tr[4][6] = {{20, 22, 21, 23, 19, 21},
+                             {24, 22, 23, 25, 21, 23},
+                             {19, 25, 22, 22, 22, 22},
+                             {25, 27, 26, 26, 26, 26}};
     const char* serials[] = {"P1", "P2", "P3", "P4"};
     for (int b = 0; b < 4; ++b)
         for (int k = 1; k <= 6; ++k)
-            ASSERT_NO_FATAL_FAILURE(store(serials[b], kGrade, k, QByteArray::number(tr[b][k - 1]).constData(), "520"));
+            ASSERT_NO_FATAL_FAILURE(
+                store(serials[b], kGrade, k, QByteArray::number(tr[b][k - 1]).constData(), "520"));
     StatisticsWindow* w = open();
     ASSERT_NE(w, nullptr);
     query(w, kGrade, kDay, kDay);
@@ -185,11 +196,13 @@ TEST_P(StatisticsWindowTest, ChartsMarkThePointsBeyondTheirLimits) {
         }
     }
     // The limit lines run at 24.932 and 21.068, the centre line at 23.
-    for (const auto& [value, colour] : {std::pair{24.932, kChartLimit}, std::pair{21.068, kChartLimit}, std::pair{23.0, kChartCentre}}) {
+    for (const auto& [value, colour] :
+         {std::pair{24.932, kChartLimit}, std::pair{21.068, kChartLimit}, std::pair{23.0, kChartCentre}}) {
         const int y = int(s.at(0, value).y() + 0.5);
         int found = 0;
         for (int dy = -1; dy <= 1; ++dy)
-            for (int x = s.area.left() + 2; x < s.area.right() - 2; ++x) found += means.pixelColor(x, y + dy) == colour;
+            for (int x = s.area.left() + 2; x < s.area.right() - 2; ++x)
+                found += means.pixelColor(x, y + dy) == colour;
         EXPECT_GT(found, s.area.width() / 4) << value;
     }
     // No range is out: the range chart has no marks.
@@ -205,6 +218,8 @@ TEST_P(StatisticsWindowTest, ChartsMarkThePointsBeyondTheirLimits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StatisticsWindowTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto& info) { return std::string(info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL"); });
+                         [](const auto& info) {
+                             return std::string(info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL");
+                         });
 
 }  // namespace
