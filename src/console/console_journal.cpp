@@ -3,6 +3,8 @@
 #include "console/console.h"
 
 #include "acquisition/display.h"
+#include "acquisition/sampling.h"
+#include "run/evaluation.h"
 
 #include <algorithm>
 
@@ -120,6 +122,15 @@ void Console::restoreRun(const JournalReading& r) {
     }
     for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
     redrawCombinedCurves(l, drawn);
+    // The channels that ended get their end marks back, drawn from their end sample.
+    for (int ch = m.firstCh; ch <= m.lastCh; ++ch) {
+        const int end = view_.endSample[ch];
+        if (!state_.chEnded[ch] || end < 1 || end > r.lastSample) continue;
+        const double V = curves_.V[ch][end];
+        curves_.yTV[ch] = float(yChannelVoltage(V, referenceVoltage(state_, ch)));
+        curves_.yGrp[ch] = float(yGroupVoltage(V, axisReference(state_, groupOf(ch))));
+        drawEndMarks(l, ch);
+    }
     for (int ch = m.firstCh; ch <= m.lastCh; ++ch) recordRanWith(ch);
     if (m.firstCh == 0) mirrorSerial();
     emit changed();

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ struct Seen {
     PerChannel<std::vector<float>> V, I;
     PerChannel<int> endSample;
     PerChannel<bool> ended;
+    PerChannel<QImage> plot;  // each channel's own plot
     int stored = 0;
 
     explicit Seen(Console& c) {
@@ -38,6 +40,7 @@ struct Seen {
             I[ch] = c.curves().I[ch];
             endSample[ch] = c.view().endSample[ch];
             ended[ch] = c.state().chEnded[ch];
+            plot[ch] = c.plots().TV[ch]->image().copy();
         }
         stored = c.curves().stored[0];
     }
@@ -120,6 +123,14 @@ void expectShownAsSeen(Console& c, const Seen& seen) {
         EXPECT_EQ(c.view().endSample[ch], seen.endSample[ch]);
         EXPECT_EQ(c.state().chEnded[ch], seen.ended[ch]);
         EXPECT_TRUE(c.state().chStopped[ch]);
+        // The plot as the run drew it sample by sample, with its marks (an ended channel's end
+        // marks too), drawn again in one go.
+        const QImage& now = c.plots().TV[ch]->image();
+        ASSERT_EQ(now.size(), seen.plot[ch].size());
+        int differ = 0;
+        for (int y = 0; y < now.height(); ++y)
+            for (int x = 0; x < now.width(); ++x) differ += now.pixel(x, y) != seen.plot[ch].pixel(x, y);
+        EXPECT_EQ(differ, 0);
     }
 }
 
