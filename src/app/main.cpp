@@ -3,7 +3,9 @@
 // 1-3测试开始 once the link is up; --speed x runs the intervals x times faster; --tab n shows tab n
 // first; --report-startup prints the resident memory once the window is shown; --screenshot FILE
 // saves a picture of the window a few seconds after it is shown and exits (questions are then
-// answered Yes and messages printed, as nobody is there to click).
+// answered Yes and messages printed, as nobody is there to click); --unattended answers and prints
+// them so as well, without the picture. After a run that never ended in order (a crash, a kill, a
+// power cut) the console first offers it back.
 #include "acquisition/plot_surface.h"
 #include "console/console.h"
 #include "console/console_window.h"
@@ -66,7 +68,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption start("start", "Press 1-3测试开始 once the link is up and the bath is inside its window.");
     const QCommandLineOption tab("tab", "Show tab n (0..5) first.", "n", "0");
     const QCommandLineOption speed("speed", "Run every interval this many times faster (demo).", "x", "1");
-    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab});
+    const QCommandLineOption unattendedRun("unattended", "Answer every question Yes and print every message.");
+    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab, unattendedRun});
     args.process(app);
 
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
@@ -106,7 +109,8 @@ int main(int argc, char** argv) {
 
     QtPrompter windowPrompter;
     UnattendedPrompter unattended;
-    Prompter& prompter = args.isSet(screenshot) ? static_cast<Prompter&>(unattended) : windowPrompter;
+    Prompter& prompter =
+        args.isSet(screenshot) || args.isSet(unattendedRun) ? static_cast<Prompter&>(unattended) : windowPrompter;
     const double faster = std::max(1.0, args.value(speed).toDouble());
     Console console(*settings, prompter, Timing{1.0 / faster});
     console.load();
@@ -115,6 +119,8 @@ int main(int argc, char** argv) {
     window.setPrompter(prompter);
     window.showTab(args.value(tab).toInt());
     window.show();
+    // A run cut short last time is offered back once the window shows, so its curves are seen.
+    if (!args.isSet(reportStartup)) QTimer::singleShot(0, &console, [&console] { console.recoverInterruptedRun(); });
 
     // The demo comes up connected to its instrument on COM1.
     if (args.isSet(connectPort) || args.isSet(demo)) {

@@ -142,6 +142,8 @@ void Console::unload() {
     stepTimer_.stop();
     pendingVisits_ = 0;
     supervising_ = false;
+    // Closing was confirmed: the run or the unsaved test is given up.
+    journal_.discard();
     state_.testRun = false;
     poll_.stop();
     connection_.closeAll();
@@ -309,6 +311,7 @@ void Console::resetChannels() {
     }
     varnot::resetChannels(state_, view_);
     forgetSaves();
+    journal_.discard();  // the test on screen is given up for a new one
     for (int c = 0; c <= state_.lastCh; ++c) {
         plots_.groupLabel[c] = QPointF(0, 0);
         plots_.allLabel[c] = QPointF(0, 0);

@@ -12,6 +12,7 @@
 #include "common/timing.h"
 #include "link/connection.h"
 #include "link/poll_cycle.h"
+#include "run/journal_file.h"
 #include "run/test_kinds.h"
 #include "settings/settings_store.h"
 #include "storage/batch_store.h"
@@ -43,6 +44,14 @@ public:
     // Before closing: a run in progress, or a finished test not stored whole, is asked about
     // first. True when the console may close.
     bool confirmClose();
+    // Start-up after a run that never ended in order (a crash, a kill, a power cut): its journal in
+    // the folder of the local test databases is offered back. Yes puts the run's channels, fields
+    // and curves back as they stood at its last sample, as a stopped run's end leaves them, and asks
+    // whether to save it; No keeps the journal aside. True when a run was put back.
+    bool recoverInterruptedRun();
+    // The journal of the supervised run, or of a run put back, until it is saved or its save is
+    // declined (empty when there is none).
+    QString journalPath() const { return journal_.active() ? journal_.path() : QString(); }
 
     ConsoleState& state() { return state_; }
     const ConsoleState& state() const { return state_; }
@@ -192,6 +201,10 @@ private:
     QString ranWith(Field f, int ch) const;
     static bool isRunParameter(Field f);
     int samplesOf(int ch) const;
+    QString journalFolder() const;
+    RunState runState() const;
+    void beginJournal();
+    void restoreRun(const JournalReading& r);
 
     SettingsStore& settings_;
     Prompter& prompter_;
@@ -216,6 +229,9 @@ private:
     PerChannel<std::optional<std::array<QString, kFieldCount>>> ranWith_{};  // sheets handled by saving since start-up (存储运行标志)
     BatchStore batchStore_;
     QString lastStoreError_;
+    // Every sample and result of the supervised run, on disk, until the run is saved or its save
+    // declined.
+    RunJournal journal_;
     bool currentVisible_ = false;
     QTimer acquisitionTimer_;  // Timer1
     // The run loop: visits of channels 1, 2, 3 in turn, one per event-loop turn, a round of three

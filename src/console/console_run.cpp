@@ -142,6 +142,7 @@ void Console::run() {
     state_.testRun = true;
     supervising_ = true;
     visit_ = 0;
+    beginJournal();
     scheduleRound();
     emit changed();
 }
@@ -174,6 +175,9 @@ void Console::acquisitionTick() {
     }
     Live l = live();
     varnot::acquisitionTick(l);
+    // The sample just stored, with what changed since the last record, is on disk before the
+    // next one is taken.
+    if (supervising_) journal_.tick(runState(), curves_, state_.n - 1);
     scheduleRound();
     emit changed();
 }
@@ -197,6 +201,7 @@ void Console::visitOnce() {
     if (!wasEnded && state_.chEnded[ch]) recordRanWith(ch);
     visit_ = (visit_ + 1) % 3;
     if (pendingVisits_ > 0) --pendingVisits_;
+    if (pendingVisits_ == 0 && supervising_) journal_.note(runState());
 }
 
 void Console::visitStep() {
@@ -234,8 +239,13 @@ void Console::endOfRun() {
         button.caption = QString::fromUtf8(b.startCaption);
     }
     settings_.sync();
+    journal_.end(runState());
     emit changed();
-    if (prompter_.question(QStringLiteral("测试结束，需要保存吗？"), QStringLiteral("信息提示"))) save2Click();
+    // The journal stays until the test is saved or its save is declined.
+    if (prompter_.question(QStringLiteral("测试结束，需要保存吗？"), QStringLiteral("信息提示")))
+        save2Click();
+    else
+        journal_.discard();
     state_.n = 0;
     emit changed();
     emit runEnded();

@@ -271,6 +271,8 @@ void Console::save2Click() {
     }
     settings_.write(Section::Canshu, u"存储运行标志", QString::number(storedCount_));
     settings_.sync();
+    // Every channel is stored or its sheet declined: the run's journal has served.
+    journal_.discard();
     // A group of leakage or electrolyte tests stores no sheet: the status names its records.
     const int shown = anyTv ? storedCount_ : localWritten;
     state_.statusPanels[6] = QStringLiteral("存储 ") + QString::number(shown) + QStringLiteral(" 条记录");

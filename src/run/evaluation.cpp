@@ -107,11 +107,7 @@ void evaluateTv(Live& live, SettingsStore& settings, int ch, bool longest) {
     if (s.chEnded[ch] || !(due || longest)) return;
     endChannel(live, ch);
     const int tk = std::min(k, kLastSample);
-    const QPointF b = markPointB(live, ch, static_cast<int>(v.tVmax[ch]));
-    live.plots.TV[ch]->text(b.x(), b.y(), QStringLiteral("B点"), kBlack);
-    const QPointF c = markPointAC(live, ch, tk);
-    live.plots.TV[ch]->text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
-    groupEndLine(live, ch, tk);
+    drawEndMarks(live, ch);
     s.field(Field::ReadoutTB, ch) = shortestText(v.tVmax[ch]);
     s.field(Field::ReadoutVm, ch) = shortestText(v.Vmax[ch]);
     s.field(Field::TvValue, ch) = formatNumber(live.curves.V[ch][tk], u"0.#");
@@ -135,9 +131,7 @@ void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) 
     if (s.chEnded[ch] || !(due || longest)) return;
     endChannel(live, ch);
     const int tk = std::min(k, kLastSample);
-    const QPointF c = markPointAC(live, ch, tk);
-    live.plots.TV[ch]->text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
-    groupEndLine(live, ch, tk);
+    drawEndMarks(live, ch);
     s.field(Field::ReadoutTB, ch) = QString::number(tk);
     s.field(Field::ReadoutVm, ch) = shortestText(v.Vmax[ch]);
     s.field(Field::ReadoutVT, ch) = s.field(Field::LiveCurrent, ch);
@@ -151,7 +145,7 @@ void evaluateLeakage(Live& live, SettingsStore& settings, int ch, bool longest) 
 void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longest) {
     ConsoleState& s = live.s;
     ChannelView& v = live.view;
-    const int n = s.n, k = n - 1;
+    const int n = s.n;
     if (v.sparkSeen[ch]) {
         v.tLimit[ch] = integer(s, Field::SparkDelay, ch) + integer(s, Field::Spark1Time, ch);
         v.tEnd[ch] = v.tLimit[ch];
@@ -169,11 +163,7 @@ void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longe
 
     if (s.chEnded[ch] || !(n > v.tEnd[ch] || longest)) return;
     endChannel(live, ch);
-    const int tk = std::min(k, kLastSample);
-    const QPointF c = markPointAC(live, ch, tk);
-    live.plots.TV[ch]->text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
-    const QPointF g = groupEndLine(live, ch, tk);
-    live.plots.TV16[groupOf(ch)]->text(g.x(), live.curves.yTV[ch], channelText(ch) + QStringLiteral("C点"), kBlack);
+    drawEndMarks(live, ch);
     s.field(Field::MaxVoltage, ch) = shortestText(v.Vmax[ch]);
     s.field(Field::ReadoutVm, ch) = shortestText(v.Vmax[ch]);
     s.field(Field::MinVoltage, ch) = shortestText(v.Vmin[ch]);
@@ -184,6 +174,20 @@ void evaluateElectrolyte(Live& live, SettingsStore& settings, int ch, bool longe
 }
 
 }  // namespace
+
+void drawEndMarks(Live& live, int ch) {
+    const int tk = live.view.endSample[ch];
+    PlotSurface& own = *live.plots.TV[ch];
+    if (live.s.kind[ch] == TestKind::TV) {
+        const QPointF b = markPointB(live, ch, static_cast<int>(live.view.tVmax[ch]));
+        own.text(b.x(), b.y(), QStringLiteral("B点"), kBlack);
+    }
+    const QPointF c = markPointAC(live, ch, tk);
+    own.text(c.x(), c.y(), QStringLiteral("C点"), kBlack);
+    const QPointF g = groupEndLine(live, ch, tk);
+    if (live.s.kind[ch] == TestKind::Electrolyte)
+        live.plots.TV16[groupOf(ch)]->text(g.x(), live.curves.yTV[ch], channelText(ch) + QStringLiteral("C点"), kBlack);
+}
 
 bool tvPasses(float formationVoltage, float tvValue, float riseTimeLimit, float riseTime) {
     return !(formationVoltage > tvValue || riseTimeLimit < riseTime);

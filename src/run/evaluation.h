@@ -13,6 +13,10 @@ namespace varnot {
 // kind's own end rule says, and its status panel says that the test reached its longest time.
 void evaluateChannel(Live& live, SettingsStore& settings, int ch);
 
+// The marks of a channel's end on its plots, at its end sample (the newest point of the curve):
+// C (and B at the peak of a TV test) on its own plot, the dotted end line on its group plot.
+void drawEndMarks(Live& live, int ch);
+
 // The judgements: equality passes.
 bool tvPasses(float formationVoltage, float tvValue, float riseTimeLimit, float riseTime);
 bool leakagePasses(float limit, float current);
