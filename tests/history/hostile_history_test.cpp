@@ -202,9 +202,12 @@ TEST_P(HostileHistory, StoredQueriedShownModifiedExportedAndPrintedVerbatim) {
 
     const QString saved = console->testDatabases().save(shownTest(name, h.text, h.text));
     if (h.notText) {
-        // Not text at all: refused whole, with a reason, and nothing of it stored.
+        // Not text at all: refused whole, with a reason, and nothing of it stored; the same
+        // under a usable name with the text in the tester's column only (never stored cut).
         EXPECT_FALSE(saved.isEmpty());
         expectIntact("refused save");
+        EXPECT_FALSE(console->testDatabases().save(shownTest(QStringLiteral("OKHL"), h.text, QStringLiteral("合格"))).isEmpty());
+        expectIntact("refused tester");
         return;
     }
     ASSERT_EQ(saved, QString());
