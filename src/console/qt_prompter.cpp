@@ -16,14 +16,26 @@ struct Open {
 
 }  // namespace
 
+namespace {
+
+// A box whose text is shown as written: a record name or tester such as "<b>A1</b>" is not markup.
+int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+            QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
+
+}  // namespace
+
 void QtPrompter::message(const QString& text, const QString& title) {
     Open open(open_);
-    QMessageBox::information(parent_, title, text);
+    showBox(parent_, QMessageBox::Information, title, text, QMessageBox::Ok);
 }
 
 bool QtPrompter::question(const QString& text, const QString& title) {
     Open open(open_);
-    return QMessageBox::question(parent_, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return showBox(parent_, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString QtPrompter::saveFileName(const QString& proposedName, const QString& filter) {

@@ -81,6 +81,10 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     exitButton_ = named(new QPushButton(QStringLiteral("退出")), "Command4");
     statement_ = named(new QLabel, "Qstr");
     statement_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The values are shown as typed, never read as markup; a long one is cut at the window's edge
+    // (the grid's tooltip holds it whole) instead of widening the window past the screen.
+    statement_->setTextFormat(Qt::PlainText);
+    statement_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     view_ = named(new QTableView, "grid");
     view_->setModel(model_);

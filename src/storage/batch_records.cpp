@@ -133,6 +133,8 @@ StoreResult BatchStore::saveBatch(const BatchFields& batch, QDate today) {
     const QString serial = batch.serial.trimmed();
     if (serial.isEmpty()) return {StoreResult::InvalidValue, QStringLiteral("SerNum")};
     Numbers n;
+    n.text(serial, "SerNum");
+    const QVariant spec = n.text(batch.spec, "Speci"), iq = n.text(batch.iq, "IQNum"), line = n.text(batch.line, "PLNum");
     const QVariant vf = n.take(batch.vf, "VF", true), length = n.take(batch.length, "Length", false),
                    area = n.take(batch.area, "Area", false), weight = n.take(batch.weight, "Weight", false),
                    joints = n.takeWhole(batch.joints, "NodeNum");
@@ -152,12 +154,11 @@ StoreResult BatchStore::saveBatch(const BatchFields& batch, QDate today) {
             stored ? execBound(query,
                                QStringLiteral("UPDATE Whole_Parameter SET Speci=?,VF=?,Length=?,Area=?,Weight=?,IQNum=?,PLNum=?,NodeNum=?") +
                                    kWhereSerial,
-                               {batch.spec.trimmed(), vf, length, area, weight, batch.iq.trimmed(), batch.line.trimmed(), joints, serial})
+                               {spec, vf, length, area, weight, iq, line, joints, serial})
                    : execBound(query,
                                QStringLiteral("INSERT INTO Whole_Parameter (SerNum,Speci,VF,Length,Area,Weight,IQNum,PLNum,"
                                               "NodeNum,ProDate,Pace,Conner) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"),
-                               {serial, batch.spec.trimmed(), vf, length, area, weight, batch.iq.trimmed(), batch.line.trimmed(),
-                                joints, formatDate(today, u"yyyy/mm/dd"), 1000, QStringLiteral("OQC")});
+                               {serial, spec, vf, length, area, weight, iq, line, joints, formatDate(today, u"yyyy/mm/dd"), 1000, QStringLiteral("OQC")});
         return done ? QString() : failure(query);
     });
     if (!error.isEmpty()) return {StoreResult::DatabaseError, error};
@@ -247,6 +248,7 @@ std::optional<bool> BatchStore::specificationListed(const QString& spec, QString
 QString BatchStore::addSpecification(const QString& spec) {
     const QString s = spec.trimmed();
     if (s.isEmpty()) return QStringLiteral("empty specification");
+    if (Numbers n; n.text(s, "Speci").toString() != s) return QStringLiteral("数值无效：Speci");
     ScreenConnection conn(*this);
     if (!conn.ok()) return conn.error();
     QSqlQuery query(conn.db());

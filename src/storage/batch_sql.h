@@ -26,9 +26,20 @@ inline QString curveColumn(int i) { return quoteIdentifier(QString::number(i)); 
 
 inline QVariant nullNumber() { return QVariant(QMetaType::fromType<double>()); }
 
+// The characters a text column of the batch tables holds (VARCHAR(64)). A server refuses a longer
+// text while a database file would keep it whole: the store refuses it itself, the same on both.
+inline constexpr int kTextColumnLength = 64;
+
 // A field text checked and turned into the value bound for its column.
 struct Numbers {
     QString badField;
+    // Trimmed; refused when longer than its column or holding what is not text (holdsNonText).
+    QVariant text(const QString& typed, const char* column) {
+        const QString t = typed.trimmed();
+        if (t.toUcs4().size() <= kTextColumnLength && !holdsNonText(t)) return t;
+        if (badField.isEmpty()) badField = QString::fromLatin1(column);
+        return QString();
+    }
     // Required: must be a number. Optional: empty -> NULL, otherwise must be a number.
     QVariant take(const QString& text, const char* column, bool required) {
         const QString t = text.trimmed();

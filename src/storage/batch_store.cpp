@@ -24,7 +24,7 @@ struct TableDef {
 };
 
 std::vector<TableDef> tableDefs() {
-    const QString text = QStringLiteral(" VARCHAR(64)");
+    const QString text = QStringLiteral(" VARCHAR(%1)").arg(kTextColumnLength);
     const QString number = QStringLiteral(" DOUBLE PRECISION");
     QString curve = q("SerNum") + text + QStringLiteral(" NOT NULL, ") + q("NumCurve") + QStringLiteral(" INTEGER NOT NULL");
     for (int i = 0; i < kCurveColumns; ++i) curve += QStringLiteral(", ") + curveColumn(i) + QStringLiteral(" REAL");
@@ -136,15 +136,16 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
     }
     p.withBatch = sheetNumber == 1 || sheetNumber == 4;
     Numbers n;
+    n.text(p.serial, "SerNum");
     if (p.withBatch) {
         p.batchValues = {p.serial,
-                         batch.spec.trimmed(),
+                         n.text(batch.spec, "Speci"),
                          n.take(batch.vf, "VF", true),
                          n.take(batch.length, "Length", false),
                          n.take(batch.area, "Area", false),
                          n.take(batch.weight, "Weight", false),
-                         batch.iq.trimmed(),
-                         batch.line.trimmed(),
+                         n.text(batch.iq, "IQNum"),
+                         n.text(batch.line, "PLNum"),
                          n.takeWhole(batch.joints, "NodeNum"),
                          formatDate(today, u"yyyy/mm/dd"),
                          1000,

@@ -32,7 +32,9 @@ namespace varnot {
 inline constexpr int kCurveColumns = 1500;
 
 // The texts of the batch panel. VF and joints are required numbers; length, area and weight
-// are optional (empty text -> NULL). Texts are stored trimmed.
+// are optional (empty text -> NULL). Texts are stored trimmed; a text longer than its column
+// (64 characters) or holding a NUL or an unpaired surrogate is refused (InvalidValue, detail = the
+// column), never stored cut.
 struct BatchFields {
     QString serial, spec, vf, length, area, weight, iq, line, joints;
 };

@@ -137,6 +137,7 @@ QString checkTest(const StoredTest& t) {
             .arg(t.recordName).arg(t.volts.size()).arg(t.amps.size());
     if (t.volts.size() > std::size_t(std::numeric_limits<std::int16_t>::max()))
         return QStringLiteral("record %1: more samples than vi_order can number").arg(t.recordName);
+    if (holdsNonText(t.recordName)) return QStringLiteral("record name holds a NUL or an unpaired surrogate");
     const auto& cols = parameterColumns(t.kind);
     for (auto it = t.values.cbegin(); it != t.values.cend(); ++it) {
         bool known = false;
@@ -144,6 +145,8 @@ QString checkTest(const StoredTest& t) {
         if (!known)
             return QStringLiteral("record %1: %2 has no column %3")
                 .arg(t.recordName, parameterTable(t.kind), it.key());
+        if (it.value().typeId() == QMetaType::QString && holdsNonText(it.value().toString()))
+            return QStringLiteral("record %1: %2 holds a NUL or an unpaired surrogate").arg(t.recordName, it.key());
     }
     return {};
 }

@@ -10,6 +10,19 @@ QString quoteIdentifier(const QString& name) {
     return u'"' + quoted + u'"';
 }
 
+bool holdsNonText(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isNull()) return true;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate()) return true;
+    }
+    return false;
+}
+
 namespace {
 QString uniqueConnectionName() {
     static std::atomic<unsigned long long> counter{0};

@@ -15,6 +15,11 @@ namespace varnot {
 // such as `[a]; drop table x; --` would reach the statement unquoted.
 QString quoteIdentifier(const QString& name);
 
+// Whether a text holds a character that is no text at all: a NUL (a statement or a C string ends
+// there) or half of a surrogate pair (no encoding can write it). Such a text cannot be stored as
+// it was typed, so it is refused rather than stored cut or changed.
+bool holdsNonText(const QString& text);
+
 // One connection, registered under a name of its own and removed again when this goes out of
 // scope. Queries on it must be destroyed (or finished) first: declare them after this object.
 class ScopedConnection {
