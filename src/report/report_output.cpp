@@ -12,6 +12,7 @@ namespace varnot {
 namespace {
 
 constexpr double kFrameWidth = 10;  // twips, half a point
+constexpr double kCurveWidth = 15;  // twips, three quarters of a point
 constexpr double kPdfMarginMm = 5;
 
 }  // namespace
@@ -24,6 +25,10 @@ void paintPage(QPainter& painter, const ReportPage& page, double unitsPerTwip) {
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(Qt::black, kFrameWidth));
     for (const QRectF& frame : page.frames) painter.drawRect(frame);
+    for (const ReportCurve& curve : page.curves) {
+        painter.setPen(QPen(curve.colour, kCurveWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(curve.points.data(), static_cast<int>(curve.points.size()));
+    }
     QFont font(QStringLiteral("宋体"));
     for (const ReportText& t : page.texts) {
         if (t.text.isEmpty()) continue;
