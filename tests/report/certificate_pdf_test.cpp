@@ -90,6 +90,10 @@ TEST(CertificatePdf, TheBatchItsSheetsCurvesAndVerdictReadBack) {
     const QImage page = pdfPageImage(file, 1, kDpi);
     ASSERT_FALSE(page.isNull());
     EXPECT_GT(page.width(), page.height());
+    // Everything but the curves is black on white: the fields, the table and the verdict above
+    // and below the curve areas.
+    EXPECT_EQ(curvePixels(page, QRectF(0, 0, 16270, certificateCurveArea(1).top() - 100), kDpi), 0);
+    EXPECT_EQ(curvePixels(page, QRectF(0, certificateCurveArea(1).bottom() + 100, 16270, 1800), kDpi), 0);
     for (int k = 1; k <= kBatchSheets; ++k) {
         const int n = curvePixels(page, certificateCurveArea(k), kDpi);
         if (k < 6)
