@@ -292,10 +292,14 @@ TEST_P(BatchTabTest, FailuresNameTheReasonAndChangeNothing) {
     click("saveBatch");
     click("deleteBatch");
     QTest::mouseDClick(edit("txtWhole"), Qt::LeftButton);
+    const QString docs = dir.filePath(QStringLiteral("文档"));
+    window->reportPrinter().documentsFolder = [docs] { return docs; };
+    window->findChild<QAction*>(QStringLiteral("mergedReport"))->trigger();
     const QStringList shown = prompter.messages();
-    ASSERT_EQ(shown.size(), 4) << shown.join('|').toStdString();
-    const char* starts[] = {"批次无法打开：", "整体参数无法保存：", "批次无法删除：", "编号无法查询："};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(shown.size(), 5) << shown.join('|').toStdString();
+    const char* starts[] = {"批次无法打开：", "整体参数无法保存：", "批次无法删除：", "编号无法查询：", "合格证无法输出："};
+    EXPECT_FALSE(QFileInfo::exists(docs)) << "no certificate without its batch";
+    for (int i = 0; i < 5; ++i) {
         EXPECT_TRUE(shown[i].startsWith(QString::fromUtf8(starts[i]))) << shown[i].toStdString();
         EXPECT_GT(shown[i].size(), QString::fromUtf8(starts[i]).size() + 3) << "carries the database's reason";
     }
