@@ -1,9 +1,11 @@
 // Printed report timing: a two-page report of six channels (打印1-6通道) written as a PDF file,
 // each channel's plot carrying a curve of 6000 samples and every column filled (goal <= 300 ms):
-// laid out from the fields and plots, painted, fonts embedded, file written.
+// laid out from the fields and plots, painted, fonts embedded, file written. And the batch
+// certificate of a full batch (six sheets, six curves of 1500 samples) written as a PDF file.
 #include "acquisition/acquisition.h"
 #include "acquisition/plot_axes.h"
 #include "acquisition/sampling.h"
+#include "report/certificate_layout.h"
 #include "report/report_layout.h"
 #include "report/report_output.h"
 #include "settings/field_catalogue.h"
@@ -56,6 +58,30 @@ void BM_SixChannelPdf(benchmark::State& state) {
     state.counters["pdf_bytes"] = static_cast<double>(bytes);
 }
 
+void BM_CertificatePdf(benchmark::State& state) {
+    Certificate c;
+    c.batch = {QStringLiteral("B7"),   QStringLiteral("KDB-520VF"), QStringLiteral("520"),
+               QStringLiteral("1200"), QStringLiteral("8.25"),      QStringLiteral("12.5"),
+               QStringLiteral("IQ-7"), QStringLiteral("L2"),        QStringLiteral("3")};
+    c.riseTimeLimits = {QStringLiteral("150"), QStringLiteral("150"), QStringLiteral("150")};
+    c.company = QStringLiteral("某某电子材料有限公司");
+    c.date = QDate(2026, 12, 10);
+    for (int k = 1; k <= 6; ++k) {
+        StoredSheet s{k, 0.812, 3, 30.5, 40.0 + k, 530.2, 521.0 + k};
+        c.sheets[std::size_t(k - 1)] = s;
+        for (int j = 0; j < kCurveColumns; ++j)
+            c.curves[std::size_t(k - 1)].push_back(530 * (1 - std::exp(-j / 60.0)) + 5 * std::sin(j / 7.0));
+    }
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("certificate.pdf"));
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        if (!writePdf(file, {layoutCertificate(c)})) state.SkipWithError("the PDF could not be written");
+        bytes = QFileInfo(file).size();
+    }
+    state.counters["pdf_bytes"] = static_cast<double>(bytes);
+}
+
 }  // namespace
 }  // namespace varnot
 
@@ -63,6 +89,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::RegisterBenchmark("Report/SixChannelsTwoPagesPdf", varnot::BM_SixChannelPdf)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Report/BatchCertificatePdf", varnot::BM_CertificatePdf)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::Initialize(&argc, argv);

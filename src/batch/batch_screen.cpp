@@ -1,6 +1,7 @@
 #include "batch/batch_screen.h"
 
 #include "common/text_number.h"
+#include "report/report_output.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +22,9 @@ const QString kDeleted = QStringLiteral("数据删除完毕!");
 const QString kAddSpecification = QStringLiteral("此规格不存在,是否加入到规格列表中?");
 const QString kRunning = QStringLiteral("测试正在进行，不能打开或删除批次！");
 const QString kReportProgram = QStringLiteral("成绩单输出.exe");
+const QString kCertificateSaved = QStringLiteral("找不到合并报表程序，合格证已保存为PDF文件：");
+const QString kCertificateNotWritten = QStringLiteral("合格证文件无法写入：");
+const QString kBatchNotStored = QStringLiteral("批次未保存，无法输出合格证：");
 
 // The field a refused column came from, for the message.
 QString captionOfColumn(const QString& column) {
@@ -32,8 +36,6 @@ QString captionOfColumn(const QString& column) {
         if (column == QLatin1String(name)) return QString::fromUtf8(caption);
     return column;
 }
-
-QString gridText(const std::optional<double>& v, QStringView pattern) { return v ? formatNumber(*v, pattern) : QString(); }
 
 }  // namespace
 
@@ -57,10 +59,7 @@ float zoomToShow(int points) {
     return zoom;
 }
 
-std::array<QString, 6> sheetGridTexts(const StoredSheet& s) {
-    return {gridText(s.capacitance, u"0.000"), gridText(s.bending, u"0.00"), gridText(s.tensile, u"0.00"),
-            gridText(s.tr, u"0.00"),           gridText(s.vm, u"0.00"),      gridText(s.vt, u"0.00")};
-}
+std::array<QString, 6> sheetGridTexts(const StoredSheet& s) { return storedSheetTexts(s); }
 
 BatchScreen::BatchScreen(BatchHost host) : host_(std::move(host)) {}
 
@@ -242,10 +241,34 @@ void BatchScreen::chooseSpecification(const QString& spec) {
 
 QString BatchScreen::mergedReportProgram(const QString& folder) { return QDir(folder).filePath(kReportProgram); }
 
+void BatchScreen::writeCertificate() {
+    // The certificate shows the batch as stored, not the texts on screen.
+    const QString serial = host_.panel.field(BatchField::Serial).trimmed();
+    const BatchContents contents = host_.store.loadBatch(serial);
+    if (!contents.error.isEmpty()) {
+        failed(QStringLiteral("合格证无法输出"), contents.error);
+        return;
+    }
+    if (!contents.batch) {
+        host_.prompter().message(kBatchNotStored + serial, kTitle);
+        return;
+    }
+    std::array<QString, 3> limits;
+    for (int ch = 0; ch < 3; ++ch) limits[std::size_t(ch)] = host_.state.field(Field::RiseTimeLimit, ch);
+    const QDate date = host_.today ? host_.today() : QDate::currentDate();
+    const Certificate certificate =
+        certificateOf(contents, limits, host_.company ? host_.company() : QString(), date);
+    const QString folder = host_.documentsFolder ? host_.documentsFolder() : QString();
+    const QString file = freeFileName(folder, certificateFileName(serial, date));
+    const bool written = QDir().mkpath(folder) && writePdf(file, {layoutCertificate(certificate)});
+    host_.prompter().message((written ? kCertificateSaved : kCertificateNotWritten) + QDir::toNativeSeparators(file),
+                             kTitle);
+}
+
 void BatchScreen::mergedReport() {
     const QString program = mergedReportProgram(host_.programFolder);
     if (!QFileInfo(program).isFile()) {
-        host_.prompter().message(QStringLiteral("找不到合并报表程序：") + QDir::toNativeSeparators(program), kTitle);
+        writeCertificate();
         return;
     }
     QProcess process;

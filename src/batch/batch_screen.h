@@ -7,6 +7,7 @@
 #include "acquisition/plot_axes.h"
 #include "batch/batch_panel.h"
 #include "common/prompter.h"
+#include "report/certificate_layout.h"
 #include "state/console_state.h"
 #include "storage/batch_store.h"
 
@@ -39,6 +40,10 @@ struct BatchHost {
     std::function<void()> changed;
     // The folder the console's program lives in (合并报表 starts a program from there).
     QString programFolder;
+    // Where 合并报表 writes the batch certificate when that program is not there, and the company
+    // text it carries.
+    std::function<QString()> documentsFolder;
+    std::function<QString()> company;
 };
 
 // A search list over a field: hidden until its field is double-clicked.
@@ -88,7 +93,10 @@ public:
     const SearchList& specificationList() const { return specList_; }
 
     // 合并报表: starts the merged-report program from the console's folder and returns at once.
+    // Without the program, the certificate of the stored batch of the serial field is written as
+    // a PDF file into the documents folder instead, and the operator is told its path.
     void mergedReport();
+    void writeCertificate();
     static QString mergedReportProgram(const QString& folder);
 
 private:

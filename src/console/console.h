@@ -63,6 +63,8 @@ public:
     Connection& connection() { return connection_; }
     PollCycle& pollCycle() { return poll_; }
     SettingsStore& settings() { return settings_; }
+    // The day the console dates what it stores and writes.
+    QDate today() const { return today_(); }
 
     // Parameter entry: the text as typed, and the completed entry (validation, linking, redraws).
     // Both refuse an entry that entryLocked() forbids; a refused completion says why through the

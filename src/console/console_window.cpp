@@ -414,9 +414,12 @@ QWidget* ConsoleWindow::buildBatchTab() {
                    [this]() -> Prompter& { return *prompter_; }};
     host.resetForNewTest = [this] { console_.resetChannels(); };
     host.running = [this] { return console_.supervising(); };
-    host.today = [] { return QDate::currentDate(); };
+    host.today = [this] { return console_.today(); };
     host.changed = [this] { emit console_.changed(); };
     host.programFolder = QCoreApplication::applicationDirPath();
+    // The certificate goes where the reports go.
+    host.documentsFolder = [this] { return reports_->documentsFolder(); };
+    host.company = [this] { return console_.settings().read(Section::Topic, u"COMPANY"); };
     batchTab_ = new BatchTab(
         std::move(host), [this](BatchField f, const QString& t) { console_.setBatchField(f, t); },
         [this](int k, SheetValue v, const QString& t) { console_.setSheetValue(k, v, t); });

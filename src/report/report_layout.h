@@ -7,6 +7,7 @@
 
 #include "state/console_state.h"
 
+#include <QColor>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
@@ -53,10 +54,16 @@ struct ReportImage {
     QRectF rect;
     QImage image;
 };
+// A curve drawn as one line through its points.
+struct ReportCurve {
+    QColor colour;
+    std::vector<QPointF> points;
+};
 struct ReportPage {
     int group = 0;
     std::vector<ReportImage> images;
     std::vector<QRectF> frames;  // black outlines
+    std::vector<ReportCurve> curves;
     std::vector<ReportText> texts;
 };
 

@@ -12,6 +12,7 @@ namespace varnot {
 namespace {
 
 constexpr double kFrameWidth = 10;  // twips, half a point
+constexpr double kCurveWidth = 15;  // twips, three quarters of a point
 constexpr double kPdfMarginMm = 5;
 
 }  // namespace
@@ -22,6 +23,11 @@ void paintPage(QPainter& painter, const ReportPage& page, double unitsPerTwip) {
     painter.scale(unitsPerTwip, unitsPerTwip);
     for (const ReportImage& image : page.images) painter.drawImage(image.rect, image.image);
     painter.setBrush(Qt::NoBrush);
+    for (const ReportCurve& curve : page.curves) {
+        painter.setPen(QPen(curve.colour, kCurveWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(curve.points.data(), static_cast<int>(curve.points.size()));
+    }
+    // Frames and texts in black, whatever colour the last curve had.
     painter.setPen(QPen(Qt::black, kFrameWidth));
     for (const QRectF& frame : page.frames) painter.drawRect(frame);
     QFont font(QStringLiteral("宋体"));

@@ -4,13 +4,18 @@
 #include "batch/batch_tab.h"
 #include "console/console.h"
 #include "console/console_window.h"
+#include "report/certificate_layout.h"
+#include "report/pdf_reading.h"
+#include "report/report_printer.h"
 #include "support/batch_source.h"
 #include "support/event_wait.h"
 #include "support/in_process_run.h"
 #include "support/scripted_prompter.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -20,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace varnot;
@@ -89,6 +95,19 @@ protected:
                             QStringLiteral("530.2"), QStringLiteral("498.5")};
         for (auto [k, n] : {std::pair{1, 205}, std::pair{2, 205}, std::pair{4, 85}})
             ASSERT_TRUE(store.storeSheet(b, k, s, flatCurve(n, 312.0f), kDay).ok());
+    }
+
+    // Coloured (not grey) pixels inside an area of a PDF page rendered at `dpi`, clear of its frame.
+    static int colouredPixels(const QImage& page, const QRectF& twips, int dpi) {
+        constexpr double kMarginPt = 5 / 25.4 * 72;  // the PDF's margin
+        const auto px = [&](double t) { return static_cast<int>((kMarginPt + t / 20) * dpi / 72); };
+        int n = 0;
+        for (int y = px(twips.top()) + 3; y < px(twips.bottom()) - 3; ++y)
+            for (int x = px(twips.left()) + 3; x < px(twips.right()) - 3; ++x) {
+                const QColor c = page.pixelColor(x, y);
+                n += std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 100;
+            }
+        return n;
     }
 
     // Pixels of exactly `colour` in column x (plot units) between rows y ± 2 pixels.
@@ -273,10 +292,14 @@ TEST_P(BatchTabTest, FailuresNameTheReasonAndChangeNothing) {
     click("saveBatch");
     click("deleteBatch");
     QTest::mouseDClick(edit("txtWhole"), Qt::LeftButton);
+    const QString docs = dir.filePath(QStringLiteral("文档"));
+    window->reportPrinter().documentsFolder = [docs] { return docs; };
+    window->findChild<QAction*>(QStringLiteral("mergedReport"))->trigger();
     const QStringList shown = prompter.messages();
-    ASSERT_EQ(shown.size(), 4) << shown.join('|').toStdString();
-    const char* starts[] = {"批次无法打开：", "整体参数无法保存：", "批次无法删除：", "编号无法查询："};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(shown.size(), 5) << shown.join('|').toStdString();
+    const char* starts[] = {"批次无法打开：", "整体参数无法保存：", "批次无法删除：", "编号无法查询：", "合格证无法输出："};
+    EXPECT_FALSE(QFileInfo::exists(docs)) << "no certificate without its batch";
+    for (int i = 0; i < 5; ++i) {
         EXPECT_TRUE(shown[i].startsWith(QString::fromUtf8(starts[i]))) << shown[i].toStdString();
         EXPECT_GT(shown[i].size(), QString::fromUtf8(starts[i]).size() + 3) << "carries the database's reason";
     }
@@ -304,15 +327,51 @@ TEST_P(BatchTabTest, OpeningAndDeletingWaitForTheEndOfARun) {
     console->stopAll();
 }
 
-TEST_P(BatchTabTest, TheMergedReportProgramIsStartedFromTheProgramFolder) {
-    if (GetParam() != Engine::SQLite) GTEST_SKIP() << "no database involved";
-    // Not beside the console (never on Linux): said so.
+TEST_P(BatchTabTest, WithoutTheMergedReportProgramTheBatchCertificateIsWrittenAsPdf) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());  // sheets 1, 2 and 1'; Vt 498.5 below the VF 520
+    const QString docs = dir.filePath(QStringLiteral("文档"));
+    window->reportPrinter().documentsFolder = [docs] { return docs; };
+    settings->write(Section::Topic, u"COMPANY", QStringLiteral("某某电子材料有限公司"));
     QAction* report = window->findChild<QAction*>(QStringLiteral("mergedReport"));
     ASSERT_NE(report, nullptr);
+    const QString saved = QStringLiteral("找不到合并报表程序，合格证已保存为PDF文件：");
+
+    // A serial not stored: nothing is written.
+    type("txtWhole", QStringLiteral("b8"));
+    report->trigger();
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("批次未保存，无法输出合格证：B8")});
+    EXPECT_FALSE(QFileInfo::exists(docs));
+
+    // The stored batch, whatever the screen shows meanwhile.
+    prompter.shown.clear();
+    type("txtWhole", QStringLiteral("b7"));
+    type("VFText", QStringLiteral("400"));
     report->trigger();
     ASSERT_EQ(prompter.messages().size(), 1);
-    EXPECT_TRUE(prompter.messages()[0].startsWith(QStringLiteral("找不到合并报表程序："))) << prompter.messages()[0].toStdString();
+    ASSERT_TRUE(prompter.messages()[0].startsWith(saved)) << prompter.messages()[0].toStdString();
+    const QString file = prompter.messages()[0].mid(saved.size());
+    EXPECT_EQ(file, QDir(docs).filePath(QStringLiteral("合格证-B7-2026-12-10.pdf")));
+    const QString text = pdfText(file, 1);
+    for (const char* line : {"编号：B7", "规格：KDB-520VF", "VF值：520", "长度：1200", "重量：12.5", "线别：L2",
+                             "IQ编号：IQ-7", "接头数：3", "某某电子材料有限公司", "批次判定：不合格"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\n" << text.toStdString();
+    for (const char* value : {"0.812", "30.50", "25.00", "530.20", "498.50", "不合格"})
+        EXPECT_GE(text.count(QString::fromUtf8(value)), 3) << value << " on sheets 1, 2 and 1'";
+    const QImage page = pdfPageImage(file, 1, 100);
+    ASSERT_FALSE(page.isNull());
+    for (int k = 1; k <= kSheets; ++k)
+        EXPECT_EQ(colouredPixels(page, certificateCurveArea(k), 100) > 50, k == 1 || k == 2 || k == 4) << "sheet " << k;
 
+    // Again: a file of its own beside the first.
+    prompter.shown.clear();
+    report->trigger();
+    ASSERT_EQ(prompter.messages().size(), 1);
+    EXPECT_EQ(prompter.messages()[0], saved + QDir(docs).filePath(QStringLiteral("合格证-B7-2026-12-10-2.pdf")));
+    EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+TEST_P(BatchTabTest, TheMergedReportProgramIsStartedFromTheProgramFolder) {
+    if (GetParam() != Engine::SQLite) GTEST_SKIP() << "no database involved";
     // A program there is started and left running on its own.
     QTemporaryDir folder;
     const QString program = BatchScreen::mergedReportProgram(folder.path());
@@ -327,7 +386,7 @@ TEST_P(BatchTabTest, TheMergedReportProgramIsStartedFromTheProgramFolder) {
     host.programFolder = folder.path();
     BatchScreen(host).mergedReport();
     EXPECT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("started"))); }));
-    EXPECT_EQ(prompter.messages().size(), 1);
+    EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join(u'|').toStdString();
 }
 
 std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
