@@ -25,14 +25,15 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The synopsis is the summary above; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Runs TV, leakage-current and electrolyte tests on up to six channels over a serial
-port or Ethernet, plots and judges each channel, stores the tests in local SQLite
-databases and the foil batches in the ODBC data source named result, queries and
-prints them. On first start a user without a data source result gets one of
-their own on the SQLite ODBC driver. Includes varnot-sim, a simulated instrument
-on a pseudo-terminal or TCP port, and the operator's guide.")
+  "Runs TV, leakage-current and electrolyte tests on up to six channels over a
+serial port or Ethernet, plots and judges each channel, stores the tests in
+local SQLite databases and the foil batches in the ODBC data source named
+result, queries and prints them. On first start a user without a data source
+result gets one of their own on the SQLite ODBC driver. Includes varnot-sim, a
+simulated instrument on a pseudo-terminal or TCP port, and the operator's
+guide.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "fonts-arphic-uming, fonts-wqy-microhei, libqt6sql6-odbc, libqt6sql6-sqlite, odbcinst, libsqliteodbc")
