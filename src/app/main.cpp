@@ -12,6 +12,7 @@
 #include "console/qt_prompter.h"
 #include "sim/instrument.h"
 #include "sim/pty_endpoint.h"
+#include "storage/odbc_registration.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -71,6 +72,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption unattendedRun("unattended", "Answer every question Yes and print every message.");
     args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab, unattendedRun});
     args.process(app);
+
+    // Where nobody has defined the batch data source "result" (a fresh install), the user gets one
+    // of their own on the SQLite ODBC driver, so saving works from the first run.
+    const SourceSetupResult batchSource =
+        ensureSqliteSource(QStringLiteral("result"), defaultBatchDatabaseFile());
+    if (batchSource.outcome == SourceSetup::Registered)
+        std::printf("ODBC data source \"result\" registered for this user: %s\n", qPrintable(batchSource.detail));
+    else if (batchSource.outcome == SourceSetup::Failed)
+        std::fprintf(stderr, "ODBC data source \"result\" could not be registered: %s\n",
+                     qPrintable(batchSource.detail));
+    std::fflush(stdout);
 
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
                                                   ? std::make_unique<SettingsStore>(args.value(settingsFile))
