@@ -1,15 +1,18 @@
 // The console program. Options: --demo starts the simulated instrument on a pseudo-terminal and maps
 // COM1 to it; --settings FILE uses another settings file; --connect n opens COMn; --start presses
 // 1-3测试开始 once the link is up; --speed x runs the intervals x times faster; --tab n shows tab n
-// first; --report-startup prints the resident memory once the window is shown; --screenshot FILE
-// saves a picture of the window a few seconds after it is shown and exits (questions are then
-// answered Yes and messages printed, as nobody is there to click).
+// first; --lang en shows the console in English, --lang zh in Chinese (without it, the system's
+// language chooses: English for an English locale, Chinese otherwise); --report-startup prints the
+// resident memory once the window is shown; --screenshot FILE saves a picture of the window a few
+// seconds after it is shown and exits (questions are then answered Yes and messages printed, as
+// nobody is there to click).
 #include "acquisition/plot_surface.h"
 #include "console/console.h"
 #include "console/console_window.h"
 #include "console/qt_prompter.h"
 #include "sim/instrument.h"
 #include "sim/pty_endpoint.h"
+#include "ui_text/ui_text.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -40,7 +43,7 @@ public:
 
 private:
     static void say(const char* kind, const QString& text) {
-        std::printf("%s: %s\n", kind, qPrintable(text));
+        std::printf("%s: %s\n", kind, qPrintable(uiText(text)));
         std::fflush(stdout);
     }
 };
@@ -66,8 +69,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption start("start", "Press 1-3测试开始 once the link is up and the bath is inside its window.");
     const QCommandLineOption tab("tab", "Show tab n (0..5) first.", "n", "0");
     const QCommandLineOption speed("speed", "Run every interval this many times faster (demo).", "x", "1");
-    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab});
+    const QCommandLineOption lang("lang", "Language of the console: zh (Chinese) or en (English).", "language");
+    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab, lang});
     args.process(app);
+    if (!setUiLanguage(chooseUiLanguage(args.value(lang), QLocale::system())))
+        std::fprintf(stderr, "the English texts cannot be loaded; the console stays in Chinese\n");
 
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
                                                   ? std::make_unique<SettingsStore>(args.value(settingsFile))

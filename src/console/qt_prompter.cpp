@@ -1,5 +1,7 @@
 #include "console/qt_prompter.h"
 
+#include "ui_text/ui_text.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -18,17 +20,17 @@ struct Open {
 
 void QtPrompter::message(const QString& text, const QString& title) {
     Open open(open_);
-    QMessageBox::information(parent_, title, text);
+    QMessageBox::information(parent_, uiText(title), uiText(text));
 }
 
 bool QtPrompter::question(const QString& text, const QString& title) {
     Open open(open_);
-    return QMessageBox::question(parent_, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(parent_, uiText(title), uiText(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString QtPrompter::saveFileName(const QString& proposedName, const QString& filter) {
     Open open(open_);
-    return QFileDialog::getSaveFileName(parent_, QString(), proposedName, dialogFilter(filter));
+    return QFileDialog::getSaveFileName(parent_, QString(), proposedName, dialogFilter(uiText(filter)));
 }
 
 bool QtPrompter::printDialog(QPrinter& printer) {
