@@ -40,12 +40,14 @@ QStringList sourceTexts() {
     return out;
 }
 
-// Translates each window as it is shown, menus included.
+// Translates each window as it is shown, menus included: first when it is polished, before its
+// first layout (selection boxes and labels take the width of their English texts), and again each
+// time it is shown.
 class ShownWindows : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* e) override {
-        if (e->type() == QEvent::Show && watched->isWidgetType()) {
+        if ((e->type() == QEvent::Polish || e->type() == QEvent::Show) && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
             if (w->isWindow()) translateWidgets(w);
         }
