@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Lists every string literal in the console's sources that holds a Chinese character.
 
-    tools/extract_texts.py [--src DIR] [--check TS]
+    tools/extract_texts.py [--src DIR] [--check TS | --update TS]
 
-Without --check it prints one text a line (escapes as in C++: \\n, \\t, \\"), each once, in the order
-the sources first use them. With --check it prints the texts that the translation file TS has no
-finished entry for and exits 1 when there is any, so a new text cannot go out untranslated unnoticed.
+Without an option it prints one text a line (escapes as in C++: \\n, \\t, \\"), each once, in the
+order the sources first use them. With --check it prints the texts that the translation file TS has
+no finished entry for and exits 1 when there is any, so a new text cannot go out untranslated
+unnoticed. With --update it adds each text TS has no entry for at all as an unfinished entry (an
+empty translation to write), and prints them.
 Adjacent literals ("a" "b") are joined as the compiler joins them; literals in comments are skipped.
 """
 import argparse
@@ -13,6 +15,7 @@ import os
 import re
 import sys
 import xml.etree.ElementTree as ET
+from xml.sax.saxutils import escape as xml_escape
 
 CJK = re.compile('[\u4e00-\u9fff\u3000-\u303f\uff00-\uffef]')
 SIMPLE_ESCAPES = {'n': '\n', 't': '\t', 'r': '\r', '"': '"', "'": "'", '\\': '\\', '0': '\0', '?': '?'}
@@ -96,13 +99,34 @@ def translated(ts):
     return done
 
 
+def update(ts, found):
+    listed = {m.find('source').text for m in ET.parse(ts).getroot().iter('message')}
+    new = [t for t in found if t not in listed]
+    if not new:
+        return 0
+    with open(ts, encoding='utf-8') as f:
+        content = f.read()
+    entries = ''.join('    <message>\n        <source>%s</source>\n'
+                      '        <translation type="unfinished"></translation>\n    </message>\n' % xml_escape(t)
+                      for t in new)
+    at = content.rindex('</context>')
+    with open(ts, 'w', encoding='utf-8') as f:
+        f.write(content[:at] + entries + content[at:])
+    for text in new:
+        print(escaped(text))
+    return 0
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument('--src', default=os.path.join(here, '..', 'src'))
     parser.add_argument('--check', metavar='TS')
+    parser.add_argument('--update', metavar='TS')
     args = parser.parse_args()
     found = texts(args.src)
+    if args.update:
+        return update(args.update, found)
     if not args.check:
         for text in found:
             print(escaped(text))
