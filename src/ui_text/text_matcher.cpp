@@ -64,13 +64,14 @@ TextMatcher::TextMatcher(const QStringList& sources, Translate translate) : tran
         patterns_.push_back(std::move(p));
     }
     for (auto it = byFirst_.begin(); it != byFirst_.end(); ++it)
-        std::sort(it->begin(), it->end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        std::sort(it->begin(), it->end(),
+                  [](const QString& a, const QString& b) { return a.size() > b.size(); });
 }
 
 QString TextMatcher::wholePattern(const QString& text) const {
     for (const Pattern& p : patterns_) {
-        const QRegularExpressionMatch m =
-            p.match.match(text, 0, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+        const QRegularExpressionMatch m = p.match.match(text, 0, QRegularExpression::NormalMatch,
+                                                        QRegularExpression::AnchorAtOffsetMatchOption);
         if (!m.hasMatch() || m.capturedEnd() != text.size()) continue;
         QString out = p.translation;
         for (qsizetype k = 0; k < p.tokens.size(); ++k) out.replace(p.tokens[k], m.captured(int(k + 1)));
@@ -89,8 +90,8 @@ qsizetype TextMatcher::longestAt(const QString& text, qsizetype at, QString* out
                 break;
             }
     for (const Pattern& p : patterns_) {
-        const QRegularExpressionMatch m =
-            p.match.match(text, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+        const QRegularExpressionMatch m = p.match.match(text, at, QRegularExpression::NormalMatch,
+                                                        QRegularExpression::AnchorAtOffsetMatchOption);
         if (!m.hasMatch() || m.capturedLength() <= best) continue;
         best = m.capturedLength();
         *out = p.translation;

@@ -13,7 +13,7 @@
 namespace varnot {
 
 class TextMatcher {
-public:
+  public:
     using Translate = std::function<QString(const QString&)>;
     TextMatcher() = default;
     // The known texts (sources) and how each is translated.
@@ -24,7 +24,7 @@ public:
     // as they are.
     QString translate(const QString& text) const;
 
-private:
+  private:
     struct Pattern {
         QRegularExpression match;  // anchored, one capture per placeholder
         QStringList tokens;        // the placeholder of each capture
@@ -35,7 +35,7 @@ private:
     QString wholePattern(const QString& text) const;
 
     Translate translate_;
-    QHash<QString, QString> plain_;  // known texts without placeholders
+    QHash<QString, QString> plain_;               // known texts without placeholders
     QHash<QChar, std::vector<QString>> byFirst_;  // longest first
     std::vector<Pattern> patterns_;
 };

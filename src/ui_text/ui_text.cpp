@@ -36,7 +36,8 @@ QStringList sourceTexts() {
     if (!file.open(QIODevice::ReadOnly)) return out;
     QXmlStreamReader xml(&file);
     while (!xml.atEnd())
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"source") out << xml.readElementText();
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"source")
+            out << xml.readElementText();
     return out;
 }
 
@@ -44,7 +45,7 @@ QStringList sourceTexts() {
 // first layout (selection boxes and labels take the width of their English texts), and again each
 // time it is shown.
 class ShownWindows : public QObject {
-public:
+  public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* e) override {
         if ((e->type() == QEvent::Polish || e->type() == QEvent::Show) && watched->isWidgetType()) {
@@ -90,16 +91,20 @@ void translateBox(QComboBox* box) {
     if (box->property(kFollowed).toBool()) return;
     box->setProperty(kFollowed, true);
     // Entries added later (a box refilled as the choice before it changes) follow.
-    QObject::connect(box->model(), &QAbstractItemModel::rowsInserted, box, [box](const QModelIndex& parent, int first, int last) {
-        if (!parent.isValid() && uiLanguage() == UiLanguage::English) translateBoxEntries(box, first, last);
-    });
+    QObject::connect(box->model(), &QAbstractItemModel::rowsInserted, box,
+                     [box](const QModelIndex& parent, int first, int last) {
+                         if (!parent.isValid() && uiLanguage() == UiLanguage::English)
+                             translateBoxEntries(box, first, last);
+                     });
 }
 
 void translateTable(QTableWidget* table) {
     for (int c = 0; c < table->columnCount(); ++c)
-        if (QTableWidgetItem* h = table->horizontalHeaderItem(c); h && hasCjk(h->text())) h->setText(uiText(h->text()));
+        if (QTableWidgetItem* h = table->horizontalHeaderItem(c); h && hasCjk(h->text()))
+            h->setText(uiText(h->text()));
     for (int r = 0; r < table->rowCount(); ++r)
-        if (QTableWidgetItem* h = table->verticalHeaderItem(r); h && hasCjk(h->text())) h->setText(uiText(h->text()));
+        if (QTableWidgetItem* h = table->verticalHeaderItem(r); h && hasCjk(h->text()))
+            h->setText(uiText(h->text()));
 }
 
 void translateOne(QWidget* w) {
@@ -135,18 +140,22 @@ void translateOne(QWidget* w) {
 bool hasCjk(const QString& text) {
     for (const QChar c : text) {
         const ushort u = c.unicode();
-        if ((u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF)) return true;
+        if ((u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF))
+            return true;
     }
     return false;
 }
 
 UiLanguage chooseUiLanguage(const QString& option, const QLocale& system) {
     if (!option.isEmpty())
-        return option.trimmed().toLower().startsWith(QStringLiteral("en")) ? UiLanguage::English : UiLanguage::Chinese;
+        return option.trimmed().toLower().startsWith(QStringLiteral("en")) ? UiLanguage::English
+                                                                           : UiLanguage::Chinese;
     return system.language() == QLocale::English ? UiLanguage::English : UiLanguage::Chinese;
 }
 
-UiLanguage uiLanguage() { return english() ? UiLanguage::English : UiLanguage::Chinese; }
+UiLanguage uiLanguage() {
+    return english() ? UiLanguage::English : UiLanguage::Chinese;
+}
 
 bool setUiLanguage(UiLanguage language) {
     std::unique_ptr<English>& e = english();
@@ -179,7 +188,9 @@ void translateWidgets(QWidget* window) {
     for (QWidget* w : window->findChildren<QWidget*>()) translateOne(w);
 }
 
-void keepTextsAsData(QWidget* widget) { widget->setProperty(kData, true); }
+void keepTextsAsData(QWidget* widget) {
+    widget->setProperty(kData, true);
+}
 
 QString chosenText(const QComboBox* box) {
     const QVariant source = box->currentData(kSourceRole);

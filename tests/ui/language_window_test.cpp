@@ -7,10 +7,10 @@
 #include "console/console_window.h"
 #include "console/help_window.h"
 #include "console/qt_prompter.h"
-#include "settings/field_catalogue.h"
 #include "history/history_window.h"
 #include "history/modify_window.h"
 #include "history/record_grid.h"
+#include "settings/field_catalogue.h"
 #include "support/event_wait.h"
 #include "ui_text/ui_text.h"
 
@@ -49,7 +49,9 @@ namespace {
 QStringList textsOf(QWidget* window) {
     QStringList out;
     const auto add = [&out](const QObject* where, const QString& what, const QString& text) {
-        if (!text.isEmpty()) out << where->metaObject()->className() + QStringLiteral(" ") + where->objectName() + u' ' + what + QStringLiteral(": ") + text;
+        if (!text.isEmpty())
+            out << where->metaObject()->className() + QStringLiteral(" ") + where->objectName() + u' ' +
+                       what + QStringLiteral(": ") + text;
     };
     QList<QWidget*> widgets = window->findChildren<QWidget*>();
     widgets.prepend(window);
@@ -102,8 +104,10 @@ Box answerNextBox(const std::function<void()>& trigger) {
         if (!box) return;
         shown = {box->windowTitle(), box->text(), true};
         watch.stop();
-        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) ok->click();
-        else box->reject();
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+            ok->click();
+        else
+            box->reject();
     });
     watch.start(10);
     trigger();
@@ -112,14 +116,15 @@ Box answerNextBox(const std::function<void()>& trigger) {
 }
 
 class LanguageWindow : public ::testing::Test {
-protected:
+  protected:
     void open(UiLanguage language) {
         ASSERT_TRUE(setUiLanguage(language));
         settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
         settings->initialiseMissing();
         settings->write(Section::Canshu, u"dbpath", dir.path());
         prompter = std::make_unique<QtPrompter>();
-        console = std::make_unique<Console>(*settings, *prompter, Timing{0.5}, [] { return QDate(2026, 12, 10); });
+        console =
+            std::make_unique<Console>(*settings, *prompter, Timing{0.5}, [] { return QDate(2026, 12, 10); });
         console->load();
         window = std::make_unique<ConsoleWindow>(*console);
         prompter->setParent(window.get());

@@ -9,7 +9,7 @@ using namespace varnot;
 namespace {
 
 class EnglishText : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(setUiLanguage(UiLanguage::English)); }
     void TearDown() override { setUiLanguage(UiLanguage::Chinese); }
 };
@@ -29,16 +29,19 @@ TEST_F(EnglishText, TranslatesWholeTextsAndTextsMadeOfParts) {
         {"第2路开始", "Channel 2 started"},
         {"第4路关闭：", "Channel 4 off: "},
         {"存储 12 条记录", "12 records stored"},
-        {"水温 80.5 ℃ 不在 83.5–87.5 ℃ 之间，等待中", "Water temperature 80.5 ℃ is not within 83.5–87.5 ℃, waiting"},
+        {"水温 80.5 ℃ 不在 83.5–87.5 ℃ 之间，等待中",
+         "Water temperature 80.5 ℃ is not within 83.5–87.5 ℃, waiting"},
         {"水煮参数4-6：", "Boiling 4-6:"},
         // A message from parts around an operator's record name.
         {"第1路、第2路和第3路的测试编号与位置相同（A7L），请修改后再开始测试！",
-         "channel 1, channel 2 and channel 3 have the same test number and position (A7L). Change them before "
+         "channel 1, channel 2 and channel 3 have the same test number and position (A7L). Change them "
+         "before "
          "starting the test!"},
         {"测试温度：85.0  机箱温度：30.2", "Test temperature: 85.0  Chassis temperature: 30.2"},
         // A path in a message keeps every character, Chinese folder names included.
         {"CSV文件无法写入：/home/测试/报告-1.csv", "CSV file cannot be written: /home/测试/报告-1.csv"},
-        {"数据库文件不存在：C:\\数据\\lb53A100.db", "The database file does not exist: C:\\数据\\lb53A100.db"},
+        {"数据库文件不存在：C:\\数据\\lb53A100.db",
+         "The database file does not exist: C:\\数据\\lb53A100.db"},
         // Nothing Chinese: unchanged.
         {"COM1", "COM1"},
         {"0.000", "0.000"},
