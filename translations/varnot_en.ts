@@ -389,15 +389,15 @@
     </message>
     <message>
         <source>坐标123：</source>
-        <translation>Position 1-3: </translation>
+        <translation>Cursor 1-3: </translation>
     </message>
     <message>
         <source>坐标456：</source>
-        <translation>Position 4-6: </translation>
+        <translation>Cursor 4-6: </translation>
     </message>
     <message>
         <source>坐标1-6：</source>
-        <translation>Position 1-6: </translation>
+        <translation>Cursor 1-6: </translation>
     </message>
     <message>
         <source>存储运行标志</source>
@@ -1606,16 +1606,28 @@ Channel </translation>
         <translation>channel %1, </translation>
     </message>
     <message>
-        <source>第%1路开始TV测试：</source>
+        <source>第%1路开始TV测试</source>
         <translation>Channel %1 started: TV test</translation>
     </message>
     <message>
-        <source>第%1路开始漏电流：</source>
-        <translation>Channel %1 started: leakage current</translation>
+        <source>第%1路开始漏电流测试</source>
+        <translation>Channel %1 started: leakage current test</translation>
     </message>
     <message>
-        <source>第%1路开始电解液：</source>
-        <translation>Channel %1 started: electrolyte</translation>
+        <source>第%1路开始电解液测试</source>
+        <translation>Channel %1 started: electrolyte test</translation>
+    </message>
+    <message>
+        <source>同名记录TV测试编号：</source>
+        <translation>A TV test record named </translation>
+    </message>
+    <message>
+        <source>同名记录漏电流测试编号：</source>
+        <translation>A leakage current test record named </translation>
+    </message>
+    <message>
+        <source>同名记录电解液测试编号：</source>
+        <translation>An electrolyte test record named </translation>
     </message>
     <message>
         <source>第%1片数据是否保存?</source>

@@ -11,7 +11,9 @@
 #include "history/modify_window.h"
 #include "history/record_grid.h"
 #include "settings/field_catalogue.h"
+#include "sim/instrument.h"
 #include "support/event_wait.h"
+#include "support/in_process_run.h"
 #include "ui_text/ui_text.h"
 
 #include <QAbstractButton>
@@ -25,6 +27,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -96,16 +99,17 @@ struct Box {
     QString title, text;
     bool seen = false;
 };
-Box answerNextBox(const std::function<void()>& trigger) {
+Box answerNextBox(const std::function<void()>& trigger,
+                  QMessageBox::StandardButton answer = QMessageBox::Ok) {
     Box shown;
     QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &watch, [&shown, &watch] {
+    QObject::connect(&watch, &QTimer::timeout, &watch, [&shown, &watch, answer] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         shown = {box->windowTitle(), box->text(), true};
         watch.stop();
-        if (QAbstractButton* ok = box->button(QMessageBox::Ok))
-            ok->click();
+        if (QAbstractButton* b = box->button(answer))
+            b->click();
         else
             box->reject();
     });
@@ -190,7 +194,7 @@ TEST_F(LanguageWindow, EnglishLeavesNoChineseTextInAnyWindow) {
 
     // Texts the window sets as the console changes: a status panel, the judgements, the readouts.
     const Box refused = refusedStart();
-    console->state().statusPanels[0] = QStringLiteral("第1路开始TV测试：");
+    console->state().statusPanels[0] = QStringLiteral("第1路开始TV测试");
     console->state().field(Field::TvJudgement, 1) = QStringLiteral("不合格");
     emit console->changed();
     texts << textsOf(window.get());
@@ -231,6 +235,37 @@ TEST_F(LanguageWindow, TheGuideIsInEnglishAndNamesEveryCommand) {
     EXPECT_EQ(missing.join(u", ").toStdString(), "");
 }
 
+// A run against the simulated instrument: its question, the status panels and judgements the console
+// sets as it goes, and the question at its end, all in English.
+TEST_F(LanguageWindow, ARunShowsItsStatusJudgementsAndQuestionsInEnglish) {
+    open(UiLanguage::English);
+    sim::Config config;
+    config.clock = sim::ClockMode::SampleIndex;
+    config.link.steadyTemperature = true;
+    sim::Instrument instrument(config);
+    varnot::testing::connectInstrument(*console);
+    console->recordExists = [](int) { return false; };
+    const auto panels = [this] {
+        QStringList out;
+        for (QLabel* l : window->statusBar()->findChildren<QLabel*>()) out << l->text();
+        return out.join(u'|');
+    };
+
+    const Box start =
+        answerNextBox([this] { console->toolbarCommand(QStringLiteral("test13")); }, QMessageBox::Yes);
+    EXPECT_EQ(start.text, QStringLiteral("Start the run?"));
+    ASSERT_TRUE(console->supervising());
+    EXPECT_TRUE(panels().contains(QStringLiteral("Channel 1 started: TV test"))) << panels().toStdString();
+
+    const Box end = answerNextBox([&] { varnot::testing::runToEnd(*console, instrument); }, QMessageBox::No);
+    EXPECT_EQ(end.text, QStringLiteral("The test has ended. Save it?"));
+    EXPECT_TRUE(panels().contains(QStringLiteral("Channel 1 TV test ended|"))) << panels().toStdString();
+    const QString judgement = window->findChild<QLineEdit*>(QStringLiteral("Text8(0)"))->text();
+    EXPECT_TRUE(judgement == u"Pass" || judgement == u"Fail") << judgement.toStdString();
+    EXPECT_EQ(chinese(textsOf(window.get())).join(u'\n').toStdString(), "");
+    EXPECT_FALSE(hasCjk(panels())) << panels().toStdString();
+}
+
 TEST_F(LanguageWindow, QueriesReadTheChosenEntriesWhateverTheirLanguage) {
     open(UiLanguage::English);
     window->openHistory();
@@ -262,9 +297,9 @@ TEST_F(LanguageWindow, ChineseByDefaultIsUnchanged) {
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("1-6通道测试图"));
     EXPECT_EQ(tabs->tabText(5), QStringLiteral("批次"));
     EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("Text8(0)"))->text(), QStringLiteral("待定"));
-    console->state().statusPanels[0] = QStringLiteral("第1路开始TV测试：");
+    console->state().statusPanels[0] = QStringLiteral("第1路开始TV测试");
     emit console->changed();
-    EXPECT_TRUE(textsOf(window.get()).contains(QStringLiteral("QLabel  text: 第1路开始TV测试：")));
+    EXPECT_TRUE(textsOf(window.get()).contains(QStringLiteral("QLabel  text: 第1路开始TV测试")));
     const Box refused = refusedStart();
     EXPECT_EQ(refused.text, QStringLiteral("通信端口未打开！"));
     EXPECT_EQ(refused.title, QStringLiteral("Varnot智能TV仪测试系统"));
