@@ -21,8 +21,8 @@ bool fullWidthPunctuation(QChar c) {
     return (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF);
 }
 
-// Per character whether it belongs to a path: from the start of the word holding a slash (a blank or
-// full-width punctuation ends a word) to the next blank.
+// Per character whether it belongs to a path: the word holding a slash (a blank or full-width
+// punctuation ends a word).
 std::vector<bool> pathCharacters(const QString& text) {
     std::vector<bool> path(std::size_t(text.size()), false);
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -30,7 +30,7 @@ std::vector<bool> pathCharacters(const QString& text) {
         qsizetype from = i;
         while (from > 0 && !text[from - 1].isSpace() && !fullWidthPunctuation(text[from - 1])) --from;
         qsizetype to = i;
-        while (to < text.size() && !text[to].isSpace()) ++to;
+        while (to < text.size() && !text[to].isSpace() && !fullWidthPunctuation(text[to])) ++to;
         for (qsizetype k = from; k < to; ++k) path[std::size_t(k)] = true;
         i = to;
     }

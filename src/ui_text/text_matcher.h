@@ -20,8 +20,7 @@ class TextMatcher {
     TextMatcher(const QStringList& sources, Translate translate);
 
     // The whole text when it is a known text, else part by part; a text without a Chinese
-    // character and every path (from the part before its first slash to the next blank) are left
-    // as they are.
+    // character and every path (the word holding a slash) are left as they are.
     QString translate(const QString& text) const;
 
   private:

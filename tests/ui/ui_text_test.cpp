@@ -42,6 +42,8 @@ TEST_F(EnglishText, TranslatesWholeTextsAndTextsMadeOfParts) {
         {"CSV文件无法写入：/home/测试/报告-1.csv", "CSV file cannot be written: /home/测试/报告-1.csv"},
         {"数据库文件不存在：C:\\数据\\lb53A100.db",
          "The database file does not exist: C:\\数据\\lb53A100.db"},
+        {"合并报表程序无法启动：/opt/报表/成绩单输出.exe（No such file）",
+         "Merged report program cannot be started: /opt/报表/成绩单输出.exe (No such file)"},
         // Nothing Chinese: unchanged.
         {"COM1", "COM1"},
         {"0.000", "0.000"},
