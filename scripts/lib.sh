@@ -13,6 +13,7 @@ VARNOT_PACKAGES=(
   libqt6sql6-sqlite libqt6sql6-odbc unixodbc unixodbc-dev odbcinst libsqliteodbc
   postgresql odbc-postgresql
   qt6-charts-dev libqt6opengl6-dev
+  qt6-l10n-tools qt6-tools-dev
 )
 
 # What scripts/fuzz needs besides: clang and its libFuzzer and sanitizer runtimes.

@@ -1,5 +1,7 @@
 #include "acquisition/plot_surface.h"
 
+#include "ui_text/ui_text.h"
+
 #include <QFont>
 
 namespace varnot {
@@ -81,7 +83,7 @@ void PlotSurface::text(double x, double y, const QString& s, const QColor& colou
     p.setFont(*font_);
     p.setPen(colour);
     const QPoint at = pixelAt(x, y);
-    p.drawText(QRect(at.x(), at.y(), 400, 40), Qt::AlignLeft | Qt::AlignTop, s);
+    p.drawText(QRect(at.x(), at.y(), 400, 40), Qt::AlignLeft | Qt::AlignTop, uiText(s));
 }
 
 void installCjkFaces() {

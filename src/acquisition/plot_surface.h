@@ -41,7 +41,7 @@ public:
     void polyline(std::span<const QPointF> points, const QColor& colour, int width);
     // A connected line through points already in pixels, drawn with one painter.
     void pixelPath(std::span<const QPoint> pixels, const QColor& colour, int width);
-    // The text's top-left corner at (x, y).
+    // The text's top-left corner at (x, y); the text is drawn in the language of the console.
     void text(double x, double y, const QString& text, const QColor& colour);
 
     bool visible = true;

@@ -1,11 +1,13 @@
 // The console program. Options: --demo starts the simulated instrument on a pseudo-terminal and maps
 // COM1 to it; --settings FILE uses another settings file; --connect n opens COMn; --start presses
 // 1-3测试开始 once the link is up; --speed x runs the intervals x times faster; --tab n shows tab n
-// first; --report-startup prints the resident memory once the window is shown; --screenshot FILE
-// saves a picture of the window a few seconds after it is shown and exits (questions are then
-// answered Yes and messages printed, as nobody is there to click); --unattended answers and prints
-// them so as well, without the picture. After a run that never ended in order (a crash, a kill, a
-// power cut) the console first offers it back.
+// first; --lang en shows the console in English, --lang zh in Chinese (without it, the system's
+// language chooses: English for an English locale, Chinese otherwise); --report-startup prints the
+// resident memory once the window is shown; --screenshot FILE saves a picture of the window a few
+// seconds after it is shown and exits (questions are then answered Yes and messages printed, as
+// nobody is there to click); --unattended answers and prints them so as well, without the picture.
+// After a run that never ended in order (a crash, a kill, a power cut) the console first offers it
+// back.
 #include "acquisition/plot_surface.h"
 #include "console/console.h"
 #include "console/console_window.h"
@@ -13,6 +15,7 @@
 #include "sim/instrument.h"
 #include "sim/pty_endpoint.h"
 #include "storage/odbc_registration.h"
+#include "ui_text/ui_text.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,7 +46,7 @@ public:
 
 private:
     static void say(const char* kind, const QString& text) {
-        std::printf("%s: %s\n", kind, qPrintable(text));
+        std::printf("%s: %s\n", kind, qPrintable(uiText(text)));
         std::fflush(stdout);
     }
 };
@@ -70,8 +73,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption tab("tab", "Show tab n (0..5) first.", "n", "0");
     const QCommandLineOption speed("speed", "Run every interval this many times faster (demo).", "x", "1");
     const QCommandLineOption unattendedRun("unattended", "Answer every question Yes and print every message.");
-    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab, unattendedRun});
+    const QCommandLineOption lang("lang", "Language of the console: zh (Chinese) or en (English).", "language");
+    args.addOptions({demo, settingsFile, screenshot, connectPort, reportStartup, start, speed, tab, unattendedRun, lang});
     args.process(app);
+    if (!setUiLanguage(chooseUiLanguage(args.value(lang), QLocale::system())))
+        std::fprintf(stderr, "the English texts cannot be loaded; the console stays in Chinese\n");
 
     // Where nobody has defined the batch data source "result" (a fresh install), the user gets one
     // of their own on the SQLite ODBC driver, so saving works from the first run.

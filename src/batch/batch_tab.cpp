@@ -1,5 +1,7 @@
 #include "batch/batch_tab.h"
 
+#include "ui_text/ui_text.h"
+
 #include <QDateEdit>
 #include <QEvent>
 #include <QGridLayout>
@@ -176,7 +178,11 @@ void BatchTab::refresh() {
             if (sheetEdits_[std::size_t(k)][std::size_t(v)]->text() != panel_.sheet[std::size_t(k)][std::size_t(v)])
                 sheetEdits_[std::size_t(k)][std::size_t(v)]->setText(panel_.sheet[std::size_t(k)][std::size_t(v)]);
     for (int r = 0; r < kGridRows; ++r)
-        for (int c = 0; c < kGridColumns; ++c) grid_->item(r, c)->setText(panel_.grid[std::size_t(r)][std::size_t(c)]);
+        for (int c = 0; c < kGridColumns; ++c) {
+            // The first row and column hold the console's headers and labels; the rest are values.
+            const QString& text = panel_.grid[std::size_t(r)][std::size_t(c)];
+            grid_->item(r, c)->setText(r == 0 || c == 0 ? uiText(text) : text);
+        }
     placeList(serialList_, edits_[std::size_t(BatchField::Serial)], screen_.serialList());
     placeList(specList_, edits_[std::size_t(BatchField::Spec)], screen_.specificationList());
 }

@@ -10,6 +10,7 @@
 #include "statistics/statistics_window.h"
 #include "report/report_printer.h"
 #include "settings/field_catalogue.h"
+#include "ui_text/ui_text.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -431,19 +432,21 @@ void ConsoleWindow::refresh() {
     for (const auto& [key, action] : buttons_) {
         const auto it = s.toolbar.find(key);
         if (it == s.toolbar.end()) continue;
-        action->setText(it->second.caption);
+        action->setText(uiText(it->second.caption));
         action->setEnabled(it->second.enabled && s.toolbarEnabled && console_.commandAllowed(key));
     }
     newMenu_->setEnabled(console_.commandAllowed(QStringLiteral("new2")));
     toolbar_->setVisible(s.toolbarVisible);
-    ethernetMenu_->setText(s.ethernetMenu.caption);
+    ethernetMenu_->setText(uiText(s.ethernetMenu.caption));
     ethernetMenu_->setEnabled(s.ethernetMenu.enabled);
     commMenu_->setEnabled(s.commMenu.enabled);
-    for (int i = 0; i < 7; ++i) panels_[i]->setText(s.statusPanels[i]);
-    temperature_->setText(QStringLiteral("测试温度：") + s.testTemperature + QStringLiteral("  机箱温度：") +
-                          s.chassisTemperature);
+    for (int i = 0; i < 7; ++i) panels_[i]->setText(uiText(s.statusPanels[i]));
+    temperature_->setText(uiText(QStringLiteral("测试温度：") + s.testTemperature + QStringLiteral("  机箱温度：") +
+                                 s.chassisTemperature));
     for (const FieldEdit& e : edits_) {
-        const QString& text = s.field(e.field, e.ch);
+        // Results (the judgements among them) are the console's texts; what is typed is the operator's.
+        const QString text = fieldSpec(e.field).entry == FieldEntry::Result ? uiText(s.field(e.field, e.ch))
+                                                                            : s.field(e.field, e.ch);
         e.widget->setEnabled(console_.view().fieldEnabled[static_cast<int>(e.field)][e.ch] &&
                              !console_.entryLocked(e.field, e.ch));
         if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
@@ -466,13 +469,13 @@ void ConsoleWindow::refresh() {
     for (int ch = 0; ch < kChannels; ++ch) {
         readoutCaption_[ch][0]->setText(QStringLiteral("V") + QString::number(ch + 1));
         readoutCaption_[ch][1]->setText(QStringLiteral("I") + QString::number(ch + 1));
-        for (int r = 0; r < 4; ++r) readoutCaption_[ch][r + 2]->setText(view.readoutLabels[ch][r]);
+        for (int r = 0; r < 4; ++r) readoutCaption_[ch][r + 2]->setText(uiText(view.readoutLabels[ch][r]));
         for (int r = 0; r < 6; ++r) readoutValue_[ch][r]->setText(s.field(kReadouts[r], ch));
-        channelReadout_[ch]->setText(console_.channelReadouts()[ch]);
+        channelReadout_[ch]->setText(uiText(console_.channelReadouts()[ch]));
         channelReadout_[ch]->setStyleSheet(readoutStyle(console_.readoutActive(false, ch)));
     }
     for (int p = 0; p < 3; ++p) {
-        groupReadout_[p]->setText(console_.groupReadouts()[p]);
+        groupReadout_[p]->setText(uiText(console_.groupReadouts()[p]));
         groupReadout_[p]->setStyleSheet(readoutStyle(console_.readoutActive(true, p)));
     }
     batchTab_->refresh();

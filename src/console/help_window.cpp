@@ -1,10 +1,14 @@
 #include "console/help_window.h"
 
+#include "ui_text/ui_text.h"
+
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace varnot {
+
+const char* helpDocument() { return uiLanguage() == UiLanguage::English ? kHelpDocumentEnglish : kHelpDocument; }
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("帮助"));
@@ -12,7 +16,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("helpText"));
     browser_->setOpenExternalLinks(false);
-    browser_->setSource(QUrl(QString::fromLatin1(kHelpDocument)));
+    browser_->setSource(QUrl(QString::fromLatin1(helpDocument())));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);

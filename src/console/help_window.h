@@ -8,8 +8,11 @@ class QTextBrowser;
 
 namespace varnot {
 
-// Where the guide lives among the program's resources.
+// Where the guide lives among the program's resources, in Chinese and in English.
 inline constexpr char kHelpDocument[] = "qrc:/help/operator_guide.html";
+inline constexpr char kHelpDocumentEnglish[] = "qrc:/help/operator_guide_en.html";
+// The guide in the language of the console.
+const char* helpDocument();
 
 class HelpWindow : public QWidget {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "console/qt_prompter.h"
 
+#include "ui_text/ui_text.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -30,17 +32,17 @@ int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const
 
 void QtPrompter::message(const QString& text, const QString& title) {
     Open open(open_);
-    showBox(parent_, QMessageBox::Information, title, text, QMessageBox::Ok);
+    showBox(parent_, QMessageBox::Information, uiText(title), uiText(text), QMessageBox::Ok);
 }
 
 bool QtPrompter::question(const QString& text, const QString& title) {
     Open open(open_);
-    return showBox(parent_, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return showBox(parent_, QMessageBox::Question, uiText(title), uiText(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString QtPrompter::saveFileName(const QString& proposedName, const QString& filter) {
     Open open(open_);
-    return QFileDialog::getSaveFileName(parent_, QString(), proposedName, dialogFilter(filter));
+    return QFileDialog::getSaveFileName(parent_, QString(), proposedName, dialogFilter(uiText(filter)));
 }
 
 bool QtPrompter::printDialog(QPrinter& printer) {

@@ -1,4 +1,5 @@
-// The prompter of the window: modal message boxes, Yes/No questions and the save-file dialog.
+// The prompter of the window: modal message boxes, Yes/No questions and the save-file dialog, their
+// texts in the language of the console.
 #pragma once
 
 #include "common/prompter.h"

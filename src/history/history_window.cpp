@@ -3,6 +3,7 @@
 #include "acquisition/csv_export.h"
 #include "history/modify_window.h"
 #include "history/record_display.h"
+#include "ui_text/ui_text.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -85,9 +86,11 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     // (the grid's tooltip holds it whole) instead of widening the window past the screen.
     statement_->setTextFormat(Qt::PlainText);
     statement_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    keepTextsAsData(statement_);
 
     view_ = named(new QTableView, "grid");
     view_->setModel(model_);
+    keepTextsAsData(view_);  // its tooltip is the statement
     view_->verticalHeader()->hide();
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -172,7 +175,7 @@ HistoryWindow::~HistoryWindow() {
 }
 
 void HistoryWindow::kindChosen() {
-    const auto kind = historyKindOf(kind_->currentText()).value_or(TestKind::TV);
+    const auto kind = historyKindOf(chosenText(kind_)).value_or(TestKind::TV);
     const QSignalBlocker quiet(column_);
     column_->clear();
     column_->addItems(conditionColumns(kind));
@@ -188,16 +191,16 @@ void HistoryWindow::columnChosen() {
 }
 
 void HistoryWindow::operatorChosen() {
-    value2_->setEnabled(operator_->currentText() == kBetween);
+    value2_->setEnabled(chosenText(operator_) == kBetween);
     value1_->setText(QStringLiteral("0"));
     value2_->setText(QStringLiteral("1000"));
 }
 
 void HistoryWindow::runQuery() {
     HistoryQuery q;
-    q.kind = historyKindOf(kind_->currentText()).value_or(TestKind::TV);
-    q.column = column_->currentText();
-    q.op = operator_->currentText();
+    q.kind = historyKindOf(chosenText(kind_)).value_or(TestKind::TV);
+    q.column = chosenText(column_);
+    q.op = chosenText(operator_);
     q.value1 = value1_->text();
     q.value2 = value2_->text();
     present(q);

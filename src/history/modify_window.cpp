@@ -1,6 +1,7 @@
 #include "history/modify_window.h"
 
 #include "history/record_edit.h"
+#include "ui_text/ui_text.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -56,7 +57,7 @@ ModifyWindow::ModifyWindow(TestKind channel1Kind, const RecordGridModel& grid,
 }
 
 void ModifyWindow::modify() {
-    if (column_->currentIndex() < 0 || column_->currentText().isEmpty()) {
+    if (column_->currentIndex() < 0 || chosenText(column_).isEmpty()) {
         prompter_.message(kNoColumn, kInfo);
         return;
     }
@@ -66,9 +67,9 @@ void ModifyWindow::modify() {
     }
     // The columns are channel 1's kind: records of another kind cannot take them. A value is
     // checked against its column before anything is written.
-    const auto value = modifiedValue(kind_, column_->currentText(), value_->text());
+    const auto value = modifiedValue(kind_, chosenText(column_), value_->text());
     const bool written = record_ && kind_ == listedKind_ && value &&
-                         modifyRecord(database_.open(kind_), kind_, *record_, column_->currentText(), *value);
+                         modifyRecord(database_.open(kind_), kind_, *record_, chosenText(column_), *value);
     prompter_.message(written ? kModified : kFailed, kInfo);
 }
 
