@@ -1675,5 +1675,137 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
         <source>%1路电流值：</source>
         <translation>Channel %1 current: </translation>
     </message>
+    <message>
+        <source>找不到合并报表程序，合格证已保存为PDF文件：</source>
+        <translation>The merged report program was not found; the certificate was saved as a PDF file: </translation>
+    </message>
+    <message>
+        <source>合格证文件无法写入：</source>
+        <translation>The certificate file cannot be written: </translation>
+    </message>
+    <message>
+        <source>批次未保存，无法输出合格证：</source>
+        <translation>The batch is not saved; no certificate can be written: </translation>
+    </message>
+    <message>
+        <source>合格证无法输出</source>
+        <translation>The certificate cannot be written</translation>
+    </message>
+    <message>
+        <source>上次测试未正常结束，是否恢复？</source>
+        <translation>The last test did not end normally. Restore it?</translation>
+    </message>
+    <message>
+        <source>批次统计</source>
+        <translation>Batch statistics</translation>
+    </message>
+    <message>
+        <source>铝箔批次合格证</source>
+        <translation>Foil batch certificate</translation>
+    </message>
+    <message>
+        <source>批次判定：</source>
+        <translation>Batch verdict: </translation>
+    </message>
+    <message>
+        <source>判定依据：各片TV值不低于VF值且升压时间不超过升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。</source>
+        <translation>Basis: a sheet passes when its TV is not below VF and its rise time does not exceed the rise-time limit; the batch passes when all six sheets pass and fails when any sheet fails.</translation>
+    </message>
+    <message>
+        <source>不完整</source>
+        <translation>Incomplete</translation>
+    </message>
+    <message>
+        <source>出证日期：</source>
+        <translation>Issued: </translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>' 水煮后</source>
+        <translation>' after boiling</translation>
+    </message>
+    <message>
+        <source> 水煮前</source>
+        <translation> before boiling</translation>
+    </message>
+    <message>
+        <source>TV曲线</source>
+        <translation>TV curve</translation>
+    </message>
+    <message>
+        <source>合格证-</source>
+        <translation>certificate-</translation>
+    </message>
+    <message>
+        <source>请选择规格！</source>
+        <translation>Please choose a specification!</translation>
+    </message>
+    <message>
+        <source>升压时间指标必须是数字！</source>
+        <translation>The rise-time limit must be a number!</translation>
+    </message>
+    <message>
+        <source>无法读取批次数据库：</source>
+        <translation>The batch database cannot be read: </translation>
+    </message>
+    <message>
+        <source>水煮前Tr</source>
+        <translation>Tr before boiling</translation>
+    </message>
+    <message>
+        <source>水煮后Tr</source>
+        <translation>Tr after boiling</translation>
+    </message>
+    <message>
+        <source>变化</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>批数</source>
+        <translation>Batches</translation>
+    </message>
+    <message>
+        <source>Tr 均值图</source>
+        <translation>Tr mean chart</translation>
+    </message>
+    <message>
+        <source>Tr 极差图</source>
+        <translation>Tr range chart</translation>
+    </message>
+    <message>
+        <source>TV 均值图</source>
+        <translation>TV mean chart</translation>
+    </message>
+    <message>
+        <source>TV 极差图</source>
+        <translation>TV range chart</translation>
+    </message>
+    <message>
+        <source>至</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>批数：%1    片数：%2</source>
+        <translation>Batches: %1    Sheets: %2</translation>
+    </message>
+    <message>
+        <source>    少于2片未入图：%1批</source>
+        <translation>    Fewer than 2 sheets, not charted: %1 batches</translation>
+    </message>
+    <message>
+        <source>不合格：%1/%2片（%3%）</source>
+        <translation>Failed: %1/%2 sheets (%3%)</translation>
+    </message>
+    <message>
+        <source>    未判定：%1片</source>
+        <translation>    Not judged: %1 sheets</translation>
+    </message>
+    <message>
+        <source>数值无效：Speci</source>
+        <translation>Invalid value: Speci</translation>
+    </message>
 </context>
 </TS>
