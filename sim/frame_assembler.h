@@ -10,8 +10,9 @@ namespace varnot::sim {
 
 class FrameAssembler {
 public:
-    // Appends received bytes and returns the complete frames they finish, in order.
-    QList<QByteArray> feed(const QByteArray& bytes);
+    // Appends received bytes and returns the complete frames they finish, in order. With `ends`,
+    // also where each frame's last byte lies in `bytes`: the count of them up to and including it.
+    QList<QByteArray> feed(const QByteArray& bytes, QList<qsizetype>* ends = nullptr);
 
     // Bytes dropped so far while looking for a frame.
     qsizetype discarded() const { return discarded_; }

@@ -24,7 +24,10 @@ double monotonicSeconds() {
 }
 
 PtyEndpoint::PtyEndpoint(Instrument& instrument, QString linkPath, QObject* parent)
-    : QObject(parent), instrument_(instrument), linkPath_(std::move(linkPath)) {}
+    : QObject(parent),
+      instrument_(instrument),
+      linkPath_(std::move(linkPath)),
+      line_([this](const QByteArray& bytes) { send(bytes); }, monotonicSeconds) {}
 
 PtyEndpoint::~PtyEndpoint() { close(); }
 
@@ -94,21 +97,32 @@ void PtyEndpoint::readMaster() {
         if (got < 0 && errno == EINTR) continue;
         break;  // EAGAIN: drained (EIO cannot happen while we hold the slave open)
     }
-    const double now = monotonicSeconds();
-    for (const QByteArray& frame : assembler_.feed(received)) {
-        if (observer_) observer_(frame);
+    const double start = line_.received(received.size());
+    QList<qsizetype> ends;
+    const QList<QByteArray> frames = assembler_.feed(received, &ends);
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        if (line_.timing().instant())
+            answer(frames[i]);
+        else
+            line_.at(start + line_.timing().seconds(ends[i]), [this, frame = frames[i]] { answer(frame); });
+    }
+}
+
+void PtyEndpoint::answer(const QByteArray& frame) {
+    if (observer_) observer_(frame);
+    if (Instrument::decodeCommand(frame).value_or(DecodedCommand{}).handshake) {
         // A console that handshakes starts afresh: answers it never read while its side was
-        // closed would otherwise still be queued on the slave.
-        if (Instrument::decodeCommand(frame).value_or(DecodedCommand{}).handshake)
-            ::tcflush(slave_, TCIFLUSH);
-        const auto reply = instrument_.answer(frame, now);
-        if (!reply) continue;
-        const int delay = instrument_.answerDelayMs();
-        if (delay <= 0) {
-            send(*reply);
-        } else {
-            QTimer::singleShot(delay, this, [this, bytes = *reply] { send(bytes); });
-        }
+        // closed would otherwise still be queued on the slave, or still be on their way.
+        ::tcflush(slave_, TCIFLUSH);
+        line_.clear();
+    }
+    const auto reply = instrument_.answer(frame, monotonicSeconds());
+    if (!reply) return;
+    const int delay = instrument_.answerDelayMs();
+    if (delay <= 0) {
+        line_.send(*reply);
+    } else {
+        QTimer::singleShot(delay, this, [this, bytes = *reply] { line_.send(bytes); });
     }
 }
 

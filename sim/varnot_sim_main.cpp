@@ -84,6 +84,14 @@ int main(int argc, char** argv) {
         {QStringLiteral("stop-after"), QStringLiteral("Fall silent after <n> poll answers."), QStringLiteral("n")},
         {QStringLiteral("drop-after"), QStringLiteral("TCP: close the connection after <n> poll answers."), QStringLiteral("n")},
         {QStringLiteral("trace"), QStringLiteral("Print every received frame, decoded.")},
+        {QStringLiteral("baud"),
+         QStringLiteral("Serial: the line's baud rate, 10 bits a byte; frames arrive and answers leave at its pace "
+                        "(default 9600; 0: at once)."),
+         QStringLiteral("n")},
+        {QStringLiteral("speed"),
+         QStringLiteral("Serial: the line runs x times faster, as a console started with the same --speed "
+                        "(default 1)."),
+         QStringLiteral("x")},
     });
     const QCommandLineOption help = p.addHelpOption();
 
@@ -131,6 +139,9 @@ int main(int argc, char** argv) {
         config.link.stopAfterPolls = intValue(p, QStringLiteral("stop-after"), 0, 1 << 30);
     if (p.isSet(QStringLiteral("drop-after")))
         config.link.dropAfterPolls = intValue(p, QStringLiteral("drop-after"), 1, 1 << 30);
+    LineTiming line{LineTiming::kRealBaud, 1.0};
+    if (p.isSet(QStringLiteral("baud"))) line.baud = intValue(p, QStringLiteral("baud"), 0, 4000000);
+    if (p.isSet(QStringLiteral("speed"))) line.speed = doubleValue(p, QStringLiteral("speed"), 1e-3, 1e4);
     quint16 tcpPort = 0;
     if (p.isSet(QStringLiteral("tcp"))) tcpPort = static_cast<quint16>(intValue(p, QStringLiteral("tcp"), 0, 65535));
 
@@ -158,6 +169,7 @@ int main(int argc, char** argv) {
         pty = std::make_unique<PtyEndpoint>(instrument, p.value(QStringLiteral("pty")));
         if (!pty->open()) fail(QStringLiteral("--pty: %1").arg(pty->errorString()));
         if (trace) pty->setFrameObserver(trace);
+        pty->setLine(line);
         say(QStringLiteral("serial: %1 -> %2").arg(pty->linkPath(), pty->slavePath()));
     }
     if (p.isSet(QStringLiteral("tcp"))) {

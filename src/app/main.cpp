@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<SettingsStore> settings = args.isSet(settingsFile)
                                                   ? std::make_unique<SettingsStore>(args.value(settingsFile))
                                                   : std::make_unique<SettingsStore>();
+    const double faster = std::max(1.0, args.value(speed).toDouble());
     std::unique_ptr<sim::Instrument> instrument;
     std::unique_ptr<sim::PtyEndpoint> endpoint;
     if (args.isSet(demo)) {
@@ -104,6 +105,8 @@ int main(int argc, char** argv) {
         instrument = std::make_unique<sim::Instrument>(config);
         const QString path = QDir::temp().filePath(QStringLiteral("varnot-demo-com1"));
         endpoint = std::make_unique<sim::PtyEndpoint>(*instrument, path);
+        // The demo line takes a real line's time, shortened with the console's intervals.
+        endpoint->setLine({sim::LineTiming::kRealBaud, faster});
         if (!endpoint->open()) {
             std::fprintf(stderr, "demo instrument: %s\n", qPrintable(endpoint->errorString()));
             return 1;
@@ -129,7 +132,6 @@ int main(int argc, char** argv) {
     UnattendedPrompter unattended;
     Prompter& prompter =
         args.isSet(screenshot) || args.isSet(unattendedRun) ? static_cast<Prompter&>(unattended) : windowPrompter;
-    const double faster = std::max(1.0, args.value(speed).toDouble());
     Console console(*settings, prompter, Timing{1.0 / faster});
     console.load();
     ConsoleWindow window(console);

@@ -90,6 +90,7 @@ void PollCycle::onPollTick() {
     failCount_ = 0;
     wrongTrailers_ = 0;
     retriedError_ = false;
+    sentInTick_ = false;
     showAcquisitionWait();
     attempt();
 }
@@ -115,6 +116,8 @@ void PollCycle::attempt() {
     if (auto* port = qobject_cast<QSerialPort*>(device)) port->clear(QSerialPort::Input);
     if (!countUnasked(device->readAll().size())) return;  // whatever remains of an earlier answer
     device->write(*frame);
+    if (sentInTick_) ++resends_;
+    sentInTick_ = true;
     unasked_ = 0;
     phase_ = Phase::Waiting;
     responseTimer_.start(timing_.responseMs());
@@ -158,6 +161,7 @@ void PollCycle::showAcquisitionWait() {
 void PollCycle::onResponseTimeout() {
     if (phase_ != Phase::Waiting) return;
     timedOut_ = true;
+    ++timeouts_;
     countTimeout();
 }
 

@@ -51,6 +51,10 @@ public:
     bool waiting() const { return phase_ == Phase::Waiting; }
     // Time-outs counted in the last tick that ended with a valid response.
     int timeoutsInLastGoodTick() const { return lastGoodTimeouts_; }
+    // Counted over the cycle's life: response time-outs, and frames sent again within a tick
+    // (after a time-out, a wrong trailer or a device that went away under the tick).
+    int timeouts() const { return timeouts_; }
+    int resends() const { return resends_; }
 
     // One tick of the poll timer (Timer2).
     void onPollTick();
@@ -95,6 +99,9 @@ private:
     int wrongTrailers_ = 0;
     bool retriedError_ = false;
     int lastGoodTimeouts_ = 0;
+    int timeouts_ = 0;
+    int resends_ = 0;
+    bool sentInTick_ = false;  // a frame of this tick went out already
     qint64 unasked_ = 0;
     LastValidFields lastValid_{};
     bool temperatureRead_ = false;  // a response was decoded since the link became ready

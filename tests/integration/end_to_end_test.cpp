@@ -60,7 +60,8 @@ protected:
     // Starts varnot-sim on COMn with the given channel profiles and connects to it.
     void instrument(int port, const QStringList& profiles) {
         const QString path = dir.filePath(QStringLiteral("com%1").arg(port));
-        QStringList args{QStringLiteral("--pty"), path};
+        // The line runs as fast as the console's intervals.
+        QStringList args{QStringLiteral("--pty"), path, QStringLiteral("--speed"), QStringLiteral("50")};
         for (int c = 0; c < profiles.size(); ++c) args << QStringLiteral("--channel") << QStringLiteral("%1=%2").arg(c + 1).arg(profiles[c]);
         auto p = std::make_unique<QProcess>();
         p->start(QStringLiteral(VARNOT_SIM_PROGRAM), args);

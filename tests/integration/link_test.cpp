@@ -202,6 +202,8 @@ TEST_F(LinkTest, SilentInstrumentFailsAfterThreeTimeoutsWithOneMessage) {
     EXPECT_FALSE(state().tempOk);
     // handshake + two answered polls + three unanswered attempts of the failing tick
     EXPECT_EQ(com1.framesSeen, 1 + 2 + 3);
+    EXPECT_EQ(console->pollCycle().timeouts(), 3);
+    EXPECT_EQ(console->pollCycle().resends(), 2);
 }
 
 TEST_F(LinkTest, TwoTimeoutsThenAValidAnswerSucceed) {
@@ -214,6 +216,8 @@ TEST_F(LinkTest, TwoTimeoutsThenAValidAnswerSucceed) {
     state().testTemperature = QStringLiteral("25");
     ASSERT_TRUE(waitFor([&] { return state().testTemperature != u"25"; }, 15000));
     EXPECT_EQ(console->pollCycle().timeoutsInLastGoodTick(), 2);
+    EXPECT_EQ(console->pollCycle().timeouts(), 2);
+    EXPECT_EQ(console->pollCycle().resends(), 2);
     runFor(3000);  // further ticks each start their count afresh
     EXPECT_EQ(prompter.count(kPollFailure), 0);
     EXPECT_TRUE(console->connection().serialOpen());
@@ -261,8 +265,11 @@ TEST_F(LinkTest, WrongTrailersWithoutEndAreBounded) {
     ASSERT_TRUE(waitFor([&] { return !console->connection().serialOpen(); }));
     runFor(300);
     EXPECT_EQ(prompter.count(kPollFailure), 1);
-    // Three wrong trailers count as one time-out, three time-outs end the link: nine resends.
+    // Three wrong trailers count as one time-out, three time-outs end the link: nine frames, the
+    // first and eight sent again, and the response timer never ran out.
     EXPECT_EQ(com1.framesSeen, 1 + 9);
+    EXPECT_EQ(console->pollCycle().resends(), 8);
+    EXPECT_EQ(console->pollCycle().timeouts(), 0);
 }
 
 TEST_F(LinkTest, ShortAnswersAreNeverDecoded) {
@@ -279,7 +286,8 @@ TEST_F(LinkTest, SimulatorKilledInTheMiddleOfAPollIsALostLink) {
     const QString path = dir.filePath("com2");
     settings->write(Section::Canshu, indexedKey("compath", 2), path);
     QProcess simulator;
-    simulator.start(QStringLiteral(VARNOT_SIM_PROGRAM), {"--pty", path, "--delay", "60"});
+    // The line runs as fast as the console's intervals (a quarter of their time).
+    simulator.start(QStringLiteral(VARNOT_SIM_PROGRAM), {"--pty", path, "--delay", "60", "--speed", "4"});
     ASSERT_TRUE(simulator.waitForStarted());
     ASSERT_TRUE(waitFor([&] { return simulator.canReadLine(); }));
     connectSerial(2);
@@ -295,6 +303,49 @@ TEST_F(LinkTest, SimulatorKilledInTheMiddleOfAPollIsALostLink) {
     EXPECT_FALSE(console->pollCycle().running());
     EXPECT_EQ(state().field(Field::LiveVoltage, 0), u"123.4");  // what the run showed stays
     for (int c = 0; c < 3; ++c) EXPECT_TRUE(state().chStopped[c]);
+}
+
+// The real intervals over a line that takes its real time (the simulator program's default): each
+// exchange takes 222 ms of the 500 ms response time-out, and the answers arrive in pieces.
+TEST_F(LinkTest, LeakageTestAtRealIntervalsOnARealLineEndsWithoutTimeouts) {
+    makeConsole(Timing{1.0});
+    const QString path = dir.filePath("com1");
+    settings->write(Section::Canshu, indexedKey("compath", 1), path);
+    QProcess simulator;
+    simulator.start(QStringLiteral(VARNOT_SIM_PROGRAM),
+                    {"--pty", path, "--channel", "1=leak-good", "--channel", "2=leak-bad", "--channel", "3=leak-good"});
+    ASSERT_TRUE(simulator.waitForStarted());
+    ASSERT_TRUE(waitFor([&] { return simulator.canReadLine(); }));
+    console->connection().serialConnect(1);
+    ASSERT_TRUE(waitFor([&] { return !console->connection().scanning(); }, 15000));
+    ASSERT_TRUE(console->connection().serialOpen()) << prompter.messages().join("|").toStdString();
+    ASSERT_TRUE(waitFor([&] { return state().tempOk; }, 15000));
+
+    console->selectKind(0, TestKind::Leakage);
+    for (int c = 0; c < 3; ++c) {
+        state().field(Field::TvTestNumber, c) = QStringLiteral("R1");
+        state().field(Field::LeakageVoltage, c) = QStringLiteral("100");
+        state().field(Field::LeakageTestTime, c) = QStringLiteral("6");
+        state().field(Field::LeakageLimit, c) = QStringLiteral("1");
+    }
+    startRun();
+    ASSERT_TRUE(console->supervising()) << prompter.messages().join("|").toStdString();
+    prompter.answers.push_back(false);  // the save question
+    ASSERT_TRUE(waitFor([&] { return !console->supervising(); }, 60000))
+        << "n=" << state().n << " " << prompter.messages().join("|").toStdString();
+
+    EXPECT_EQ(prompter.count(kPollFailure), 0);
+    EXPECT_EQ(console->pollCycle().timeouts(), 0);
+    EXPECT_EQ(console->pollCycle().resends(), 0);
+    EXPECT_TRUE(console->connection().serialOpen());
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(console->view().endSample[c], 6) << c;
+    // Good foil has decayed below the limit by then, bad foil has not.
+    EXPECT_EQ(state().field(Field::LeakageJudgement, 0), u"合格");
+    EXPECT_EQ(state().field(Field::LeakageJudgement, 1), u"不合格");
+    EXPECT_EQ(state().field(Field::LeakageJudgement, 2), u"合格");
+    EXPECT_GE(indexOf(prompter, kSaveQuestion), 0);
+    simulator.terminate();
+    simulator.waitForFinished();
 }
 
 TEST_F(LinkTest, EthernetLinkPollsThroughTheSameChecks) {

@@ -1,6 +1,7 @@
 #include "sim/frame_assembler.h"
 #include "sim/instrument.h"
 #include "sim/pty_endpoint.h"
+#include "sim/serial_line.h"
 #include "sim/tcp_endpoint.h"
 
 #include "calibration/corrections.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
@@ -260,16 +262,21 @@ TEST(SimFrames, AssemblerResynchronisesAfterGarbage) {
     QByteArray broken = frame(pollInput(3));
     broken[105] = 0;  // wrong trailer: not a frame
     FrameAssembler asm_;
-    EXPECT_TRUE(asm_.feed(QByteArray("\x01\x77\x20zz", 5) + a.left(50)).isEmpty());
-    auto got = asm_.feed(a.mid(50) + broken.left(80));
+    // `ends` says where in the fed bytes each frame's last byte lies (how long it took to arrive).
+    QList<qsizetype> ends;
+    EXPECT_TRUE(asm_.feed(QByteArray("\x01\x77\x20zz", 5) + a.left(50), &ends).isEmpty());
+    auto got = asm_.feed(a.mid(50) + broken.left(80), &ends);
     ASSERT_EQ(got.size(), 1);
     EXPECT_EQ(got[0], a);
-    got = asm_.feed(broken.mid(80) + b.left(3));
+    EXPECT_EQ(ends, QList<qsizetype>{a.size() - 50});
+    ends.clear();
+    got = asm_.feed(broken.mid(80) + b.left(3), &ends);
     EXPECT_TRUE(got.isEmpty());
-    got = asm_.feed(b.mid(3) + a);
+    got = asm_.feed(b.mid(3) + a, &ends);
     ASSERT_EQ(got.size(), 2);
     EXPECT_EQ(got[0], b);
     EXPECT_EQ(got[1], a);
+    EXPECT_EQ(ends, (QList<qsizetype>{b.size() - 3, b.size() - 3 + a.size()}));
     EXPECT_EQ(asm_.discarded(), 5 + broken.size());
 }
 
@@ -488,6 +495,68 @@ TEST(SimEndpoint, PtyAnswersOnTheSymlinkAcrossReopen) {
 
     endpoint.reset();
     EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+// The line's time: 10 bits a byte, shortened by the speed; a byte counts only once wholly sent.
+TEST(SimLine, TimesOfTheCommandAndTheAnswer) {
+    const LineTiming real{9600, 1.0};
+    EXPECT_NEAR(real.seconds(kCommandFrameSize) * 1000, 111.458, 0.001);
+    EXPECT_NEAR(real.seconds(kResponseSize) * 1000, 110.417, 0.001);
+    EXPECT_NEAR(LineTiming({9600, 10.0}).seconds(kCommandFrameSize + kResponseSize) * 1000, 22.19, 0.01);
+    EXPECT_TRUE(LineTiming{}.instant());
+    EXPECT_EQ(LineTiming{}.seconds(kResponseSize), 0.0);
+
+    const double byte = real.byteSeconds();
+    struct Case {
+        double elapsed;
+        qint64 sent;
+    };
+    for (const Case& c : {Case{-1.0, 0}, Case{0.0, 0}, Case{0.999 * byte, 0}, Case{1.001 * byte, 1},
+                          Case{105.5 * byte, 105}, Case{106.0 * byte + 1e-9, 106}, Case{1.0, 106}})
+        EXPECT_EQ(bytesOnTheWire(real, c.elapsed, kResponseSize), c.sent) << c.elapsed / byte;
+    EXPECT_EQ(bytesOnTheWire(LineTiming{}, 0.0, kResponseSize), kResponseSize);
+}
+
+// On a pty with the line's time, the answer's last byte arrives no earlier than the command's and
+// the answer's line time after the command was written (a lower bound only: a busy machine is
+// later, never earlier).
+TEST(SimEndpoint, PtyTakesTheLinesTimeForCommandAndAnswer) {
+    app();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const double speed : {1.0, 4.0}) {
+        SCOPED_TRACE(speed);
+        const QString link = dir.filePath(QStringLiteral("tty%1").arg(speed));
+        Instrument sim(Config{});
+        PtyEndpoint endpoint(sim, link);
+        const LineTiming line{9600, speed};
+        endpoint.setLine(line);
+        ASSERT_TRUE(endpoint.open()) << endpoint.errorString().toStdString();
+        const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+
+        for (const QByteArray& request : {buildHandshakeFrame(), frame(pollInput(1)), frame(pollInput(2))}) {
+            QElapsedTimer clock;
+            clock.start();
+            ASSERT_EQ(::write(fd, request.constData(), request.size()), request.size());
+            QByteArray got;
+            ASSERT_TRUE(processUntil([&] {
+                char buf[256];
+                const ssize_t n = ::read(fd, buf, sizeof buf);
+                if (n > 0) got.append(buf, n);
+                return got.size() >= kResponseSize;
+            }));
+            const double elapsedMs = clock.nsecsElapsed() / 1e6;
+            EXPECT_TRUE(checkResponse(got));
+            EXPECT_EQ(got.size(), kResponseSize);
+            EXPECT_GE(elapsedMs, line.seconds(kCommandFrameSize + kResponseSize) * 1000);
+        }
+        ::close(fd);
+    }
 }
 
 TEST(SimEndpoint, TcpDropsTheConnectionAfterTheGivenPolls) {
