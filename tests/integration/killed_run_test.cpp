@@ -61,7 +61,9 @@ protected:
 
 TEST_F(KilledRun, TheCurvesPutBackAreTheSimulatorsUpToTheKill) {
     const QString com = dir.filePath(QStringLiteral("com1"));
-    simulator.start(QStringLiteral(VARNOT_SIM_PROGRAM), {QStringLiteral("--pty"), com});
+    // The line takes its time at the console's speed, as a real one would at real intervals.
+    simulator.start(QStringLiteral(VARNOT_SIM_PROGRAM),
+                    {QStringLiteral("--pty"), com, QStringLiteral("--speed"), QStringLiteral("10")});
     ASSERT_TRUE(simulator.waitForStarted());
     ASSERT_TRUE(waitFor([&] { return simulator.canReadLine(); }));
     const QString local = dir.filePath(QStringLiteral("local"));
