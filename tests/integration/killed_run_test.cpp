@@ -71,6 +71,11 @@ TEST_F(KilledRun, TheCurvesPutBackAreTheSimulatorsUpToTheKill) {
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The program registers its batch data source where none is defined: in a home of the test's
+    // own, never in the real user's ODBC file (unixODBC finds that through the account, not $HOME).
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("home"))));
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("ODBCINI"), dir.filePath(QStringLiteral("home/.odbc.ini")));
     console.setProcessEnvironment(env);
     console.setProcessChannelMode(QProcess::MergedChannels);
     console.start(QStringLiteral(VARNOT_CONSOLE_PROGRAM),
