@@ -5,7 +5,7 @@ VARNOT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the console needs to build, test and run.
 VARNOT_PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-serialport-dev
   libgtest-dev libbenchmark-dev
   socat xvfb xauth poppler-utils
@@ -37,6 +37,11 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
+
+# The compiler cache is shared by every clone on this machine: paths under the clone's parent
+# folder are hashed relative to it.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$VARNOT_ROOT")}
+export CCACHE_NOHASHDIR=1
 
 # Configures (once) and builds one preset.
 build_preset() {
