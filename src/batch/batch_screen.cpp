@@ -86,27 +86,22 @@ void BatchScreen::open() {
         host_.prompter().message(kRunning, kTitle);
         return;
     }
-    BatchPanel& panel = host_.panel;
     // Read first: a batch that cannot be read leaves the console as it was.
-    const BatchContents contents = host_.store.loadBatch(panel.field(BatchField::Serial));
+    const BatchContents contents = host_.store.loadBatch(host_.panel.field(BatchField::Serial));
     if (!contents.error.isEmpty()) {
         failed(QStringLiteral("批次无法打开"), contents.error);
         return;
     }
-    if (host_.resetForNewTest) host_.resetForNewTest();
-    clearSheets(panel);
-    if (!contents.batch) {  // not stored: nothing to show
-        changed();
-        return;
-    }
+    if (host_.showBatch) host_.showBatch(contents);
+    changed();
+}
+
+std::array<int, 6> fillBatchPanel(BatchPanel& panel, const BatchContents& contents) {
+    std::array<int, 6> tr{};
+    if (!contents.batch) return tr;
     const BatchFields& b = *contents.batch;
     const QString* texts[] = {&b.serial, &b.spec, &b.vf, &b.length, &b.area, &b.joints, &b.weight, &b.line, &b.iq};
     for (int i = 0; i < kBatchFieldCount; ++i) panel.fields[std::size_t(i)] = *texts[i];
-    for (int c = 0; c < 3; ++c) {
-        host_.state.field(Field::FormationVoltage, c) = b.vf;
-        host_.state.field(Field::TvTestNumber, c) = b.serial;
-    }
-    std::array<int, 6> tr{};
     for (const StoredSheet& s : contents.sheets) {
         if (s.number < 1 || s.number > kSheets) continue;
         const auto texts = sheetGridTexts(s);
@@ -114,12 +109,11 @@ void BatchScreen::open() {
         for (int v = 0; v < 3; ++v) panel.sheet[std::size_t(s.number - 1)][std::size_t(v)] = texts[std::size_t(v)];
         if (s.tr) tr[std::size_t(s.number - 1)] = int(std::clamp(std::trunc(*s.tr), -1000.0, 100000.0));
     }
-    drawCurves(contents, tr);
-    changed();
+    return tr;
 }
 
-void BatchScreen::drawCurves(const BatchContents& contents, const std::array<int, 6>& tr) {
-    Plots& plots = host_.plots;
+void drawBatchCurves(Plots& plots, const ConsoleState& state, const BatchContents& contents,
+                     const std::array<int, 6>& tr) {
     // Every channel plot is scaled so that the longest curve of the batch shows whole, and its
     // axes are drawn for the batch's formation voltage before the curves go on them.
     int longest = 0;
@@ -129,12 +123,12 @@ void BatchScreen::drawCurves(const BatchContents& contents, const std::array<int
     const float zoom = zoomToShow(longest);
     for (int ch = 0; ch < kChannels; ++ch) {
         plots.hxfd[ch] = zoom;
-        zb(plots, host_.state, ch);
+        zb(plots, state, ch);
     }
     for (const StoredCurve& c : contents.curves) {
         if (c.number < 1 || c.number > kSheets) continue;
         const int ch = c.number - 1;
-        const std::optional<double> refV = toDouble(host_.state.field(Field::FormationVoltage, ch).trimmed());
+        const std::optional<double> refV = toDouble(state.field(Field::FormationVoltage, ch).trimmed());
         // Sheet 5 is laid out with channel 4's zoom factor (the same as its own here).
         const float hxfd = plots.hxfd[c.number == 5 ? 3 : ch];
         const StoredCurvePath path = storedCurvePath(c.number, c.values, tr[std::size_t(ch)], refV.value_or(0), hxfd);
@@ -177,18 +171,16 @@ void BatchScreen::deleteBatch() {
         host_.prompter().message(kRunning, kTitle);
         return;
     }
+    // The delete clears the channels after it: a measured test not stored whole is asked about
+    // before anything is deleted.
+    if (host_.confirmDiscard && !host_.confirmDiscard()) return;
     if (!host_.prompter().question(kConfirmDelete, kTitle)) return;
-    BatchPanel& panel = host_.panel;
-    if (const QString error = host_.store.deleteBatch(panel.field(BatchField::Serial)); !error.isEmpty()) {
+    if (const QString error = host_.store.deleteBatch(host_.panel.field(BatchField::Serial)); !error.isEmpty()) {
         failed(QStringLiteral("批次无法删除"), error);
         return;
     }
     host_.prompter().message(kDeleted, kTitle);
-    if (host_.resetForNewTest) host_.resetForNewTest();
-    clearSheets(panel);
-    for (BatchField f : {BatchField::Serial, BatchField::Spec, BatchField::Length, BatchField::Area, BatchField::Joints,
-                         BatchField::Weight, BatchField::Line, BatchField::IQ})
-        panel.field(f) = QStringLiteral(" ");
+    if (host_.batchDeleted) host_.batchDeleted();
     changed();
 }
 
@@ -204,7 +196,7 @@ void BatchScreen::searchSerials() {
 }
 
 void BatchScreen::chooseSerial(const QString& serial) {
-    host_.panel.field(BatchField::Serial) = serial;
+    if (host_.chooseField) host_.chooseField(BatchField::Serial, serial);
     serialList_ = {};
     changed();
 }
@@ -234,7 +226,7 @@ void BatchScreen::listSpecifications() {
 }
 
 void BatchScreen::chooseSpecification(const QString& spec) {
-    host_.panel.field(BatchField::Spec) = spec;
+    if (host_.chooseField) host_.chooseField(BatchField::Spec, spec);
     specList_ = {};
     changed();
 }
@@ -253,8 +245,7 @@ void BatchScreen::writeCertificate() {
         host_.prompter().message(kBatchNotStored + serial, kTitle);
         return;
     }
-    std::array<QString, 3> limits;
-    for (int ch = 0; ch < 3; ++ch) limits[std::size_t(ch)] = host_.state.field(Field::RiseTimeLimit, ch);
+    const std::array<QString, 3> limits = host_.riseTimeLimits ? host_.riseTimeLimits() : std::array<QString, 3>{};
     const QDate date = host_.today ? host_.today() : QDate::currentDate();
     const Certificate certificate =
         certificateOf(contents, limits, host_.company ? host_.company() : QString(), date);

@@ -1,7 +1,8 @@
 // The operations of the batch tab: 打开 (a stored batch into the fields, the sheet grid and the
 // channel plots), 保存 of the whole-batch fields, 保存 of the sheet values, 删除, the serial search
-// list, the list of foil 规格 and 合并报表. The screen works on the console's batch panel, fields
-// and plots through its host and on the batch store; every message goes through the prompter.
+// list, the list of foil 规格 and 合并报表. The screen reads the console's batch panel, changes
+// the console only through the commands its host names, and works on the batch store; every
+// message goes through the prompter.
 #pragma once
 
 #include "acquisition/plot_axes.h"
@@ -22,21 +23,27 @@
 namespace varnot {
 
 struct BatchHost {
-    BatchHost(BatchPanel& p, ConsoleState& s, Plots& pl, BatchStore& st, std::function<Prompter&()> pr)
-        : panel(p), state(s), plots(pl), store(st), prompter(std::move(pr)) {}
+    BatchHost(const BatchPanel& p, BatchStore& st, std::function<Prompter&()> pr)
+        : panel(p), store(st), prompter(std::move(pr)) {}
 
-    BatchPanel& panel;
-    ConsoleState& state;
-    Plots& plots;
+    const BatchPanel& panel;
     BatchStore& store;
     // Every message and question goes through it.
     std::function<Prompter&()> prompter;
-    // The console's channel reset for a new test (results, plots).
-    std::function<void()> resetForNewTest;
+    // The console's commands: a batch read from the store onto the screen (false when the
+    // operator kept the test on screen); a measured test not stored whole asked about before a
+    // delete wipes it; the deleted batch off the screen; a chosen serial or 规格 into its field.
+    std::function<bool(const BatchContents&)> showBatch;
+    std::function<bool()> confirmDiscard;
+    std::function<void()> batchDeleted;
+    std::function<void(BatchField, const QString&)> chooseField;
+    std::function<void(QDate)> chooseDate;
+    // The rise-time limits of channels 1 to 3 (the certificate judges Tr by them).
+    std::function<std::array<QString, 3>()> riseTimeLimits;
     // Whether a run is supervised: opening and deleting reset the channels, so they wait.
     std::function<bool()> running;
     std::function<QDate()> today;
-    // The console shows what changed.
+    // The screen's own lists changed: its tab shows them.
     std::function<void()> changed;
     // The folder the console's program lives in (合并报表 starts a program from there).
     QString programFolder;
@@ -71,6 +78,14 @@ float zoomToShow(int points);
 // The grid texts of a stored sheet: capacitance "0.000", the others "0.00", NULL empty.
 std::array<QString, 6> sheetGridTexts(const StoredSheet& sheet);
 
+// A stored batch onto the panel: its fields, sheet values and grid rows. Returns each sheet's
+// stored rise time (0 when it has none), which bounds the curve drawn for it.
+std::array<int, 6> fillBatchPanel(BatchPanel& panel, const BatchContents& contents);
+// The batch's curves onto the channel plots, every plot scaled to show the longest whole and its
+// axes drawn for the channel's formation voltage first.
+void drawBatchCurves(Plots& plots, const ConsoleState& state, const BatchContents& contents,
+                     const std::array<int, 6>& tr);
+
 class BatchScreen {
 public:
     explicit BatchScreen(BatchHost host);
@@ -102,7 +117,6 @@ public:
 private:
     void refused(const QString& what, const StoreResult& r);
     void failed(const QString& what, const QString& reason);
-    void drawCurves(const BatchContents& contents, const std::array<int, 6>& tr);
     void changed();
 
     BatchHost host_;

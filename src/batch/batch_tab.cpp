@@ -33,7 +33,11 @@ QPushButton* button(const QString& text, const char* name) {
 
 BatchTab::BatchTab(BatchHost host, std::function<void(BatchField, const QString&)> enterField,
                    std::function<void(int, SheetValue, const QString&)> enterSheetValue, QWidget* parent)
-    : QWidget(parent), panel_(host.panel), screen_(std::move(host)), enterField_(std::move(enterField)) {
+    : QWidget(parent),
+      panel_(host.panel),
+      chooseDate_(host.chooseDate),
+      screen_(std::move(host)),
+      enterField_(std::move(enterField)) {
     auto* outer = new QVBoxLayout(this);
     auto* whole = new QGroupBox(QStringLiteral("整体参数"));
     auto* form = new QGridLayout(whole);
@@ -57,7 +61,9 @@ BatchTab::BatchTab(BatchHost host, std::function<void(BatchField, const QString&
     date_->setObjectName(QStringLiteral("DTPicker1"));
     date_->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
     date_->setCalendarPopup(true);
-    connect(date_, &QDateEdit::dateChanged, this, [this](const QDate& d) { panel_.date = d; });
+    connect(date_, &QDateEdit::dateChanged, this, [this](const QDate& d) {
+        if (chooseDate_) chooseDate_(d);
+    });
     form->addWidget(new QLabel(QStringLiteral("日期：")), 1, 8);
     form->addWidget(date_, 1, 9);
     auto* commands = new QHBoxLayout;

@@ -34,7 +34,8 @@ protected:
 private:
     void placeList(QListWidget* list, QLineEdit* over, const SearchList& content);
 
-    BatchPanel& panel_;
+    const BatchPanel& panel_;
+    std::function<void(QDate)> chooseDate_;
     BatchScreen screen_;
     std::function<void(BatchField, const QString&)> enterField_;
     std::array<QLineEdit*, kBatchFieldCount> edits_{};

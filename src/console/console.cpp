@@ -42,7 +42,12 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
       timing_(timing),
       today_(std::move(today)),
       connection_(state_, prompter, settings, timing),
-      poll_(state_, prompter, connection_, timing) {
+      poll_(state_, prompter, connection_, timing),
+      saver_(settings_, prompter_, batchStore_, today_) {
+    saver_.recordExists = [this](int ch, const ChannelTest& t) {
+        if (recordExists) return recordExists(ch);
+        return testDatabases().recordExists(t.kind, t.recordName);
+    };
     for (int f = 0; f < kFieldCount; ++f)
         for (int c = 0; c < kChannels; ++c) state_.fields[f][c] = builtInValue(static_cast<Field>(f), c);
     for (const auto& [key, caption] : kToolbar)
@@ -305,12 +310,16 @@ void Console::selectLinkage(int group, bool linked) {
 
 void Console::resetChannels() {
     // A reset during a run would re-open ended channels and judge them again.
-    if (!commandAllowed(QStringLiteral("new2"))) {
+    if (!commandAllowed(QStringLiteral("new2")) || !confirmDiscard(0, state_.lastCh)) {
         emit changed();
         return;
     }
+    clearChannels();
+}
+
+void Console::clearChannels() {
+    for (int c = 0; c <= state_.lastCh; ++c) clearTest(c);
     varnot::resetChannels(state_, view_);
-    forgetSaves();
     journal_.discard();  // the test on screen is given up for a new one
     for (int c = 0; c <= state_.lastCh; ++c) {
         plots_.groupLabel[c] = QPointF(0, 0);

@@ -6,7 +6,10 @@
 #include "acquisition/display.h"
 #include "acquisition/plot_axes.h"
 #include "batch/batch_panel.h"
+#include "console/channel_test.h"
 #include "console/console_fields.h"
+#include "console/test_saver.h"
+#include "history/record_display.h"
 #include "state/console_state.h"
 #include "common/prompter.h"
 #include "common/timing.h"
@@ -97,8 +100,28 @@ public:
     enum class GroupSwitch { Kind, Linkage, Boiling };
     bool switchLocked(GroupSwitch which, int group) const;
 
-    // 新建文件 / 新建: reset channels 0..lastCh; refused while a run is supervised.
+    // 新建文件 / 新建: a new test on channels 0..lastCh; refused while a run is supervised. An ended
+    // test not stored whole is asked about first; No leaves everything as it is.
     void resetChannels();
+    // The test on each channel, and whether a measured test is not stored whole yet.
+    const ChannelTest& test(int ch) const { return tests_[ch]; }
+    // Before a command wipes the channels first..last: a measured test there that is not stored
+    // whole is asked about. True when the command may go on.
+    bool confirmDiscard(int first, int last);
+    // 显示记录: a stored record onto the slot, the groups of the display group switched to its
+    // kind. A measured test it would replace is asked about first. False (with `error` set when
+    // it was not the operator's No) when nothing was shown.
+    bool showStoredRecord(int displayGroup, int slot, const StoredRecord& record, QString* error);
+    // 打开 on the batch tab: a stored batch onto the batch panel and its sheets onto the channel
+    // plots. False when the operator kept the test on screen.
+    bool showBatch(const BatchContents& contents);
+    // 删除 on the batch tab, after the batch left the store: its sheets leave the screen.
+    void batchDeleted();
+    // Records deleted from a local database: a test on screen stored under one of the names is
+    // no longer stored.
+    void recordsDeleted(TestKind kind, const QStringList& names);
+    // What a print shows: each channel's fields and kind as its test has them.
+    ConsoleState reportState() const;
     // Whether a toolbar or menu command may be given now (新建 waits for the end of a run).
     bool commandAllowed(const QString& key) const;
     void selectTab(int tab);
@@ -149,8 +172,8 @@ public:
     std::function<bool(int ch)> recordExists;
     QString recordNameOf(int ch) const;
     LocalRecords testDatabases() const;
-    // What saving writes for a channel locally: its parameter row and its curve.
-    StoredTest storedTestOf(int ch) const;
+    // What saving writes for a channel locally: its test's parameter row and curve.
+    StoredTest storedTestOf(int ch) const { return varnot::storedTestOf(tests_[ch]); }
     int storedCount() const { return storedCount_; }
     // The save counter taken back from the settings store (before stored tests are deleted).
     void rereadStoredCount();
@@ -158,10 +181,9 @@ public:
     bool testFinished(int ch) const;
     // A test on screen that measured something and is not stored whole yet.
     bool unsavedTest() const;
-    // Keeps the parameters and results a channel's test ran with, for its record.
-    void recordRanWith(int ch);
-    // A new test on screen: nothing of it is stored yet.
-    void forgetSaves();
+    // The channel's test ends with what the channel shows now: its fields, results and curve.
+    // A channel that measured nothing is left empty.
+    void concludeTest(int ch);
     // The batch store behind the data source "result"; the last database error it reported.
     BatchStore& batchStore() { return batchStore_; }
     QString lastStoreError() const { return lastStoreError_; }
@@ -171,6 +193,9 @@ public:
     const BatchPanel& batch() const { return batch_; }
     void setBatchField(BatchField f, const QString& typed);
     void setSheetValue(int k, SheetValue v, const QString& typed);
+    // A serial or 规格 chosen from its list, and the batch date, as they are.
+    void chooseBatchField(BatchField f, const QString& text);
+    void chooseBatchDate(QDate date);
 
 signals:
     void changed();
@@ -196,13 +221,12 @@ private:
     void endOfRun();
     bool linkOpen() const;
     void mirrorSerial();
-    enum class SheetOutcome { Stored, Declined, Failed };
-    SheetOutcome savecanshu1(BatchSession& session, int ch, int sheetIndex);
-    bool channelStored(int ch) const;
-    QString unstoredLine() const;
-    QString ranWith(Field f, int ch) const;
-    static bool isRunParameter(Field f);
     int samplesOf(int ch) const;
+    void clearChannels();
+    void clearTest(int ch);
+    void beginTest(int ch);
+    void completeIdentity(int ch);
+    bool confirmDiscardOf(const std::vector<int>& channels);
     QString journalFolder() const;
     RunState runState() const;
     void beginJournal();
@@ -219,17 +243,11 @@ private:
     PollCycle poll_;
     Curves curves_;
     BatchPanel batch_;
+    // Sheets handled by saving since start-up (存储运行标志).
     int storedCount_ = 0;
-    // What a save has stored of the test on screen, per channel, so the next save of the same
-    // test stores only what is missing and never refuses its own records.
-    struct SaveProgress {
-        bool local = false;  // its local record
-        bool sheet = false;  // its batch sheet (TV)
-        QString recordName;  // the name it was stored under
-    };
-    PerChannel<SaveProgress> saveProgress_{};
-    PerChannel<std::optional<std::array<QString, kFieldCount>>> ranWith_{};  // sheets handled by saving since start-up (存储运行标志)
+    PerChannel<ChannelTest> tests_{};
     BatchStore batchStore_;
+    TestSaver saver_;
     QString lastStoreError_;
     // Every sample and result of the supervised run, on disk, until the run is saved or its save
     // declined.
@@ -242,6 +260,7 @@ private:
     bool supervising_ = false;
     // The start buttons as they were before a start, shown again when the start is refused.
     std::array<Control, 3> startButtonsBefore_{};
+    std::pair<int, int> rangeBefore_{0, 2};
     int visit_ = 0;
     int pendingVisits_ = 0;
     std::array<QString, kChannels> channelReadout_{};

@@ -75,7 +75,7 @@ bool Console::recoverInterruptedRun() {
 
 void Console::restoreRun(const JournalReading& r) {
     const JournalMeta& m = r.meta;
-    forgetSaves();
+    for (int ch = 0; ch < kChannels; ++ch) clearTest(ch);
     state_.firstCh = m.firstCh;
     state_.lastCh = m.lastCh;
     for (int g = 0; g < kGroups; ++g) {
@@ -131,7 +131,7 @@ void Console::restoreRun(const JournalReading& r) {
         curves_.yGrp[ch] = float(yGroupVoltage(V, axisReference(state_, groupOf(ch))));
         drawEndMarks(l, ch);
     }
-    for (int ch = m.firstCh; ch <= m.lastCh; ++ch) recordRanWith(ch);
+    for (int ch = m.firstCh; ch <= m.lastCh; ++ch) concludeTest(ch);
     if (m.firstCh == 0) mirrorSerial();
     emit changed();
 }

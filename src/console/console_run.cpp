@@ -69,30 +69,31 @@ void Console::startGroup(const QString& key) {
         prompter_.message(QStringLiteral("通信端口未打开！"), QStringLiteral("Varnot智能TV仪测试系统"));
         return;
     }
+    // The test on screen is asked about before anything of it is cleared; No keeps it whole.
+    if (!confirmDiscard(0, b->lastCh)) {
+        emit changed();
+        return;
+    }
     emit runStarting();
     // A run locks its set-points: an entry still being typed is completed (checked, replaced,
     // linked) first, so no run starts on a half-typed value.
     completePendingEntries();
+    // A record shown on the channels goes first: the checks and the run see the operator's own
+    // texts, not the stored test's.
+    for (int c = 0; c <= b->lastCh; ++c)
+        if (tests_[c].shown()) clearTest(c);
     for (std::size_t i = 0; i < std::size(kGroupButtons); ++i)
         startButtonsBefore_[i] = state_.button(QString::fromLatin1(kGroupButtons[i].key));
+    rangeBefore_ = {state_.firstCh, state_.lastCh};
     state_.startPending = true;
     state_.firstCh = 0;
     state_.lastCh = b->lastCh;
-    resetChannels();
-    if (key == u"test13") clearSheets(batch_);
     for (const GroupButton& other : kGroupButtons) {
         Control& button = state_.button(QString::fromLatin1(other.key));
         if (&other == b)
             button.caption = QString::fromUtf8(b->stopCaption);
         else
             button.enabled = false;
-    }
-    for (int c = 0; c < kChannels; ++c) {
-        const bool in = c <= state_.lastCh;
-        state_.chEnded[c] = !in;
-        state_.chStopped[c] = !in;
-        curves_.stored[c] = 0;
-        view_.endSample[c] = 0;
     }
     emit changed();
     run();
@@ -112,7 +113,7 @@ void Console::run() {
                               QStringLiteral("的测试编号与位置相同（") + recordNameOf(c) +
                               QStringLiteral("），请修改后再开始测试！"),
                           QString::fromUtf8(kApplicationName));
-        emit changed();
+        refuseStart();
         return;
     }
     for (int c = state_.firstCh; c <= state_.lastCh; ++c) {
@@ -137,6 +138,20 @@ void Console::run() {
         refuseStart();
         return;
     }
+    // Only now, with the start confirmed, the channels are cleared for the new test.
+    clearChannels();
+    if (state_.lastCh == 2) clearSheets(batch_);
+    for (int c = 0; c < kChannels; ++c) {
+        const bool in = c <= state_.lastCh;
+        state_.chEnded[c] = !in;
+        state_.chStopped[c] = !in;
+        curves_.stored[c] = 0;
+        view_.endSample[c] = 0;
+        if (in) beginTest(c);
+    }
+    // The sheets go to the batch of channel 1's test number, tested at its formation voltage.
+    mirrorSerial();
+    if (state_.kind[0] == TestKind::TV) batch_.field(BatchField::VF) = state_.field(Field::FormationVoltage, 0);
     state_.startPending = false;
     state_.n = 1;
     state_.testRun = true;
@@ -157,6 +172,8 @@ void Console::refuseStart() {
         state_.chEnded[c] = true;
     }
     state_.startPending = false;
+    state_.firstCh = rangeBefore_.first;
+    state_.lastCh = rangeBefore_.second;
     emit changed();
 }
 
@@ -198,7 +215,7 @@ void Console::visitOnce() {
     const bool wasEnded = state_.chEnded[ch];
     evaluateChannel(l, settings_, ch);
     // A test is stored with what it ran with: limits changed after its end do not reach its record.
-    if (!wasEnded && state_.chEnded[ch]) recordRanWith(ch);
+    if (!wasEnded && state_.chEnded[ch]) concludeTest(ch);
     visit_ = (visit_ + 1) % 3;
     if (pendingVisits_ > 0) --pendingVisits_;
     if (pendingVisits_ == 0 && supervising_) journal_.note(runState());
@@ -226,7 +243,7 @@ void Console::visitStep() {
 void Console::endOfRun() {
     supervising_ = false;
     for (int c = state_.firstCh; c <= state_.lastCh; ++c)
-        if (!ranWith_[c]) recordRanWith(c);
+        if (tests_[c].state == TestState::Running) concludeTest(c);
     pendingVisits_ = 0;
     stepTimer_.stop();
     view_.sparkCount.fill(0);

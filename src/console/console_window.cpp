@@ -108,7 +108,7 @@ QString objectNameOf(Field f, int ch) {
 
 ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(parent), console_(console) {
     setWindowTitle(QStringLiteral("Varnot-2010062901ERP-1.15智能TV仪测试系统"));
-    reports_ = std::make_unique<ReportPrinter>(console_.state(), console_.plots(), console_.settings(),
+    reports_ = std::make_unique<ReportPrinter>([this] { return console_.reportState(); }, console_.plots(), console_.settings(),
                                                [this]() -> Prompter& { return *prompter_; });
     buildMenus();
     buildToolbar();
@@ -411,12 +411,23 @@ void ConsoleWindow::addRangeHint(QGridLayout* form, int& row, Field f, int ch) {
 }
 
 QWidget* ConsoleWindow::buildBatchTab() {
-    BatchHost host{console_.batch(), console_.state(), console_.plots(), console_.batchStore(),
-                   [this]() -> Prompter& { return *prompter_; }};
-    host.resetForNewTest = [this] { console_.resetChannels(); };
+    BatchHost host{console_.batch(), console_.batchStore(), [this]() -> Prompter& { return *prompter_; }};
+    host.showBatch = [this](const BatchContents& contents) { return console_.showBatch(contents); };
+    host.confirmDiscard = [this] { return console_.confirmDiscard(0, kChannels - 1); };
+    host.batchDeleted = [this] { console_.batchDeleted(); };
+    host.chooseField = [this](BatchField f, const QString& text) { console_.chooseBatchField(f, text); };
+    host.chooseDate = [this](QDate date) { console_.chooseBatchDate(date); };
+    host.riseTimeLimits = [this] {
+        std::array<QString, 3> limits;
+        for (int ch = 0; ch < 3; ++ch) limits[std::size_t(ch)] = console_.state().field(Field::RiseTimeLimit, ch);
+        return limits;
+    };
     host.running = [this] { return console_.supervising(); };
     host.today = [this] { return console_.today(); };
-    host.changed = [this] { emit console_.changed(); };
+    // The screen's own search lists: its tab shows them.
+    host.changed = [this] {
+        if (batchTab_) batchTab_->refresh();
+    };
     host.programFolder = QCoreApplication::applicationDirPath();
     // The certificate goes where the reports go.
     host.documentsFolder = [this] { return reports_->documentsFolder(); };
@@ -490,18 +501,16 @@ void ConsoleWindow::openHistory() {
     if (!history_) {
         HistoryHost host;
         host.channel1Kind = [this] { return console_.state().kind[0]; };
-        host.live = [this] { return console_.live(); };
-        host.selectKind = [this](int group, TestKind kind) { console_.selectKind(group, kind); };
+        host.showStoredRecord = [this](int displayGroup, int slot, const StoredRecord& record, QString* error) {
+            return console_.showStoredRecord(displayGroup, slot, record, error);
+        };
         host.shown = [this] {
-            emit console_.changed();
             raise();
             activateWindow();
         };
         host.running = [this] { return console_.supervising(); };
-        host.showBoiling = [this](int group, bool after) {
-            console_.showBoiling(group, after ? Console::Boiling::After : Console::Boiling::Before);
-        };
         host.rereadStoredCount = [this] { console_.rereadStoredCount(); };
+        host.recordsDeleted = [this](TestKind kind, const QStringList& names) { console_.recordsDeleted(kind, names); };
         history_ = new HistoryWindow(console_.testDatabases().folder(), *prompter_, std::move(host), this);
         // A run that starts closes it.
         connect(&console_, &Console::runStarting, history_.data(), &QWidget::close);

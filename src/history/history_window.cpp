@@ -241,6 +241,7 @@ void HistoryWindow::deleteSelected() {
     const std::vector<RecordRef> records = model_->recordsFrom(row, 1);
     if (host_.rereadStoredCount) host_.rereadStoredCount();
     deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
+    deleted(records);
     prompter_.message(kDeleted, kInfo);
     // Nothing stays selected: another delete takes a record the operator picks anew.
     present(model_->query());
@@ -260,10 +261,17 @@ void HistoryWindow::deleteRun() {
     const std::vector<RecordRef> records = model_->recordsFrom(row, *n);
     if (host_.rereadStoredCount) host_.rereadStoredCount();
     deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
+    deleted(records);
     runCount_->setText(QStringLiteral("0"));
     // Nothing stays selected: another delete takes a record the operator picks anew.
     present(model_->query());
     prompter_.message(kDeleted, kInfo);
+}
+
+void HistoryWindow::deleted(const std::vector<RecordRef>& records) {
+    QStringList names;
+    for (const RecordRef& r : records) names << r.name;
+    if (host_.recordsDeleted) host_.recordsDeleted(model_->query().kind, names);
 }
 
 void HistoryWindow::modifySelected() {
@@ -279,7 +287,7 @@ void HistoryWindow::modifySelected() {
 
 void HistoryWindow::displaySelected() {
     if (!selectionValid()) return;
-    if (!host_.live || (host_.running && host_.running())) {
+    if (!host_.showStoredRecord || (host_.running && host_.running())) {
         prompter_.message(kRunning, kInfo);
         return;
     }
@@ -294,16 +302,10 @@ void HistoryWindow::displaySelected() {
         return;
     }
     const DisplaySlot slot = displaySlot(displayGroup_->currentIndex(), slot_->text());
-    for (int g : switchedGroups(displayGroup_->currentIndex()))
-        if (host_.selectKind) host_.selectKind(g, kind);
-    Live live = host_.live();
-    if (!displayRecord(live, slot.slot, *record, &error)) {
-        prompter_.message(error, kInfo);
-        if (host_.shown) host_.shown();
+    if (!host_.showStoredRecord(displayGroup_->currentIndex(), slot.slot, *record, &error)) {
+        if (!error.isEmpty()) prompter_.message(error, kInfo);
         return;
     }
-    if (const auto after = recordAfterBoiling(*record); after && host_.showBoiling)
-        host_.showBoiling(slot.slot < 3 ? 0 : 1, *after);
     slot_->setText(QString::number(slot.next));
     if (host_.shown) host_.shown();
 }

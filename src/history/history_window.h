@@ -5,6 +5,7 @@
 
 #include "acquisition/acquisition.h"
 #include "common/prompter.h"
+#include "history/record_display.h"
 #include "history/record_grid.h"
 
 #include <QWidget>
@@ -23,17 +24,16 @@ namespace varnot {
 struct HistoryHost {
     // Channel 1's test kind: the columns a record may be corrected in.
     std::function<TestKind()> channel1Kind;
-    // A display: the fields, curves and plots a live test is drawn on; a group's kind switch; the
-    // console showing what changed, in front; whether a run is supervised (no display then).
-    std::function<Live()> live;
-    std::function<void(int group, TestKind kind)> selectKind;
+    // 显示记录: the console shows a record on a slot of the display group (false when it did not,
+    // with the reason in `error` unless the operator chose to keep the test on screen).
+    std::function<bool(int displayGroup, int slot, const StoredRecord& record, QString* error)> showStoredRecord;
+    // The console comes to the front after a display.
     std::function<void()> shown;
     std::function<bool()> running;
-    // The boiling switch of a group set to what a displayed record was tested under (the delay
-    // fields stay as the record filled them).
-    std::function<void(int group, bool afterBoiling)> showBoiling;
     // Before deleting: the console takes its save counter back from the settings store.
     std::function<void()> rereadStoredCount;
+    // After deleting: the records of a kind that may have left the store.
+    std::function<void(TestKind kind, const QStringList& names)> recordsDeleted;
 };
 
 class HistoryWindow : public QWidget {
@@ -65,6 +65,8 @@ class HistoryWindow : public QWidget {
     void columnChosen();
     void operatorChosen();
     bool selectionValid();
+    // Tells the console which records a delete took.
+    void deleted(const std::vector<RecordRef>& records);
     // Runs `query`; the message and the count "0" when it finds nothing.
     void present(const HistoryQuery& query);
 

@@ -19,11 +19,11 @@ const char kNotPrinted[] = "报告未能打印！";
 
 }  // namespace
 
-ReportPrinter::ReportPrinter(const ConsoleState& state, const Plots& plots, const SettingsStore& settings,
+ReportPrinter::ReportPrinter(std::function<ConsoleState()> state, const Plots& plots, const SettingsStore& settings,
                              std::function<Prompter&()> prompter)
     : printerInstalled([] { return !QPrinterInfo::availablePrinters().isEmpty(); }),
       documentsFolder([] { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }),
-      state_(state),
+      state_(std::move(state)),
       plots_(plots),
       settings_(settings),
       prompter_(std::move(prompter)) {}
@@ -42,7 +42,7 @@ bool ReportPrinter::command(QStringView key) {
 std::vector<ReportPage> ReportPrinter::pages(PrintRange range) const {
     std::array<QImage, kChannels> images;
     for (int ch = 0; ch < kChannels; ++ch) images[ch] = plots_.TV[ch]->image();
-    return layoutReport(state_, images, settings_.read(Section::Topic, u"COMPANY"), range);
+    return layoutReport(state_(), images, settings_.read(Section::Topic, u"COMPANY"), range);
 }
 
 void ReportPrinter::print(PrintRange range) {

@@ -21,7 +21,8 @@ namespace varnot {
 
 class ReportPrinter {
   public:
-    ReportPrinter(const ConsoleState& state, const Plots& plots, const SettingsStore& settings,
+    // `state` gives what a print shows of each channel: the fields and kind of its test.
+    ReportPrinter(std::function<ConsoleState()> state, const Plots& plots, const SettingsStore& settings,
                   std::function<Prompter&()> prompter);
 
     // print13, print46, print16, or print2 (the range of the last print). False for other keys.
@@ -40,7 +41,7 @@ class ReportPrinter {
     void toPdfFile(const std::vector<ReportPage>& pages, PrintRange range);
     void toPrinter(const std::vector<ReportPage>& pages, PrintRange range);
 
-    const ConsoleState& state_;
+    std::function<ConsoleState()> state_;
     const Plots& plots_;
     const SettingsStore& settings_;
     std::function<Prompter&()> prompter_;

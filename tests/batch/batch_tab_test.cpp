@@ -381,7 +381,7 @@ TEST_P(BatchTabTest, TheMergedReportProgramIsStartedFromTheProgramFolder) {
     script.write("#!/bin/sh\ntouch started\n");
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-    BatchHost host{console->batch(), console->state(), console->plots(), console->batchStore(),
+    BatchHost host{console->batch(), console->batchStore(),
                    [this]() -> Prompter& { return prompter; }};
     host.programFolder = folder.path();
     BatchScreen(host).mergedReport();

@@ -51,7 +51,7 @@ class ReportPdf : public ConsoleFixture {
     void prepareSettings() override { settings->write(Section::Topic, u"COMPANY", kCompany); }
     void SetUp() override {
         ConsoleFixture::SetUp();
-        reports = std::make_unique<ReportPrinter>(console->state(), console->plots(), *settings,
+        reports = std::make_unique<ReportPrinter>([this] { return console->reportState(); }, console->plots(), *settings,
                                                   [this]() -> Prompter& { return prompter; });
         reports->printerInstalled = [] { return false; };
         reports->documentsFolder = [this] { return dir.filePath(QStringLiteral("文档")); };
