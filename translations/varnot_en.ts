@@ -676,6 +676,18 @@
         <translation>A test is in progress. Exit anyway?</translation>
     </message>
     <message>
+        <source>没有需要保存的测试数据！</source>
+        <translation>There is no test data to save.</translation>
+    </message>
+    <message>
+        <source>本次测试已经保存！</source>
+        <translation>This test has been saved already.</translation>
+    </message>
+    <message>
+        <source>测试数据尚未保存，确定要放弃吗？</source>
+        <translation>The test data have not been saved. Discard them?</translation>
+    </message>
+    <message>
         <source>测试数据尚未保存，确定要退出吗？</source>
         <translation>The test data have not been saved. Exit anyway?</translation>
     </message>

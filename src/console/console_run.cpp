@@ -140,6 +140,9 @@ void Console::run() {
     }
     // Only now, with the start confirmed, the channels are cleared for the new test.
     clearChannels();
+    for (int c = state_.firstCh; c <= state_.lastCh; ++c)
+        state_.statusPanels[c] = QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路开始") +
+                                 QString::fromUtf8(kindWord(state_.kind[c]));
     if (state_.lastCh == 2) clearSheets(batch_);
     for (int c = 0; c < kChannels; ++c) {
         const bool in = c <= state_.lastCh;

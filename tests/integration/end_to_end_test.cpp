@@ -153,7 +153,8 @@ TEST_P(EndToEnd, TvRunsBeforeAndAfterBoilingAreStoredAsOneBatch) {
     group(QStringLiteral("B7"), {QStringLiteral("TL"), QStringLiteral("TM"), QStringLiteral("TR")}, QStringLiteral("10"));
     prompter.answers = {true, true, true, true, true};
     runToEnd("test13", 90000);
-    EXPECT_EQ(console->state().statusPanels[6], u"存储 6 条记录") << prompter.messages().join("|").toStdString();
+    // The status counts the records this save stored.
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录") << prompter.messages().join("|").toStdString();
 
     // The batch row once, six sheet rows and six curve rows.
     EXPECT_EQ(batchCount("Whole_Parameter", QStringLiteral("B7")), 1);
@@ -188,10 +189,11 @@ TEST_P(EndToEnd, TvRunsBeforeAndAfterBoilingAreStoredAsOneBatch) {
     EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"B7HL\"")).toInt(), tr + 10);
     EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("B7TR")));
 
-    // The same test saved again: nothing of its own is refused and nothing is stored twice.
+    // The same test saved again: nothing of its own is refused, nothing is stored twice, and the
+    // operator is told it is stored already.
     prompter.shown.clear();
     console->save2Click();
-    EXPECT_TRUE(prompter.shown.empty()) << prompter.messages().join("|").toStdString();
+    EXPECT_EQ(prompter.messages(), QStringList{"本次测试已经保存！"});
     EXPECT_EQ(batchCount("Part_Parameter", QStringLiteral("B7")), 6);
     // A new test with the same numbers is refused at the start.
     prompter.shown.clear();
@@ -209,7 +211,8 @@ TEST_P(EndToEnd, HostileSerialAndTesterAreStoredVerbatim) {
     for (int c = 0; c < 3; ++c) set(Field::TvOperator, c, tester);
     prompter.answers = {true, true, true, false, false};  // start, save, sheet 1; sheets 2 and 3 declined
     runToEnd("test13");
-    EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录") << prompter.messages().join("|").toStdString();
+    // One record stored; the declined sheets stored nothing.
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 1 条记录") << prompter.messages().join("|").toStdString();
     EXPECT_EQ(batchCount("Whole_Parameter", serial), 1);
     EXPECT_EQ(batchCount("Part_Parameter", serial), 1);
     EXPECT_EQ(batchCount("Curve", serial), 1);

@@ -90,6 +90,8 @@ protected:
     // 1-3测试开始 answered Yes, with no stored record in the way.
     void startRun() {
         console->recordExists = [](int) { return false; };
+        // A test left unsaved on the channels is given up first.
+        if (console->unsavedTest()) prompter.answers.push_back(true);
         prompter.answers.push_back(true);
         console->toolbarCommand(kKeyTest13);
     }

@@ -66,6 +66,7 @@ protected:
             console->view().endSample[c] = finished ? 30 : 0;
             s.field(Field::TvValue, c) = finished ? QStringLiteral("130.2") : QStringLiteral("0");
             s.field(Field::TvJudgement, c) = finished ? QStringLiteral("合格") : QStringLiteral("待定");
+            console->concludeTest(c);
         }
     }
 
@@ -130,7 +131,8 @@ TEST_P(SaveFaults, ASaveThatFailsPartWayIsCompletedByTheNextOne) {
     EXPECT_EQ(batchQuery(QStringLiteral("SELECT COUNT(*) FROM Curve")), u"3");
     EXPECT_TRUE(console->testDatabases().recordExists(TestKind::TV, QStringLiteral("F1HR")));
     EXPECT_FALSE(console->unsavedTest());
-    EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
+    // The two records this save stored.
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 2 条记录");
 }
 
 TEST_P(SaveFaults, ASheetValueTheColumnCannotHoldNamesItAndCanBeMended) {

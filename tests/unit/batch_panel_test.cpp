@@ -71,6 +71,6 @@ TEST(BatchPanel, SerialMirrorsChannelOnesTestNumberAndStartsFromIt) {
     console.setSheetValue(1, SheetValue::Capacitance, QStringLiteral("1"));
     console.state().openPort = 1;
     prompter.answers = {false};
-    console.startGroup(QStringLiteral("test13"));  // a 1-3 start re-initialises the grid
-    EXPECT_TRUE(console.batch().grid[1][1].isEmpty());
+    console.startGroup(QStringLiteral("test13"));  // a 1-3 start refused: the typed value stays
+    EXPECT_EQ(console.batch().grid[1][1], u"1.000");
 }

@@ -36,7 +36,9 @@ protected:
         config.link.steadyTemperature = true;
         for (int c = 0; c < 3; ++c) config.channels[c] = profiles[c];
         instrument = std::make_unique<sim::Instrument>(config);
+        // A test left unsaved on the channels is given up first.
         prompter.answers = {true, false};
+        if (console->unsavedTest()) prompter.answers.push_front(true);
         console->toolbarCommand(QString::fromLatin1(key));
         ASSERT_TRUE(console->supervising());
     }
@@ -177,6 +179,7 @@ TEST_F(Entries, NewDuringARunLeavesAnEndedChannelAndItsJudgementAlone) {
 
     stopAndEnd();
     EXPECT_TRUE(console->commandAllowed(QStringLiteral("new2")));
+    prompter.answers = {true};  // the unsaved test is given up
     console->toolbarCommand(QStringLiteral("new2"));
     EXPECT_EQ(field(Field::TvJudgement, 0), u"待定");
 }

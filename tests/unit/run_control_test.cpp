@@ -182,12 +182,20 @@ TEST_F(RunControl, AStartOfGroupOneToThreeClearsTheTypedSheetValuesWithTheGrid) 
     console->setSheetValue(1, SheetValue::Capacitance, QStringLiteral("0.8123"));
     console->setSheetValue(6, SheetValue::Tensile, QStringLiteral("31"));
     varnot::testing::connectInstrument(*console);
+    // A start the operator does not confirm leaves them as they were.
     prompter.answers = {false};
     console->toolbarCommand(QStringLiteral("test13"));
+    EXPECT_EQ(console->batch().value(1, SheetValue::Capacitance), u"0.8123");
+    EXPECT_EQ(console->batch().grid[1][1], u"0.812");
+    prompter.answers = {true};
+    console->toolbarCommand(QStringLiteral("test13"));
+    ASSERT_TRUE(console->supervising());
     // What a save would store is what the sheet fields show: nothing typed before this test.
     EXPECT_TRUE(console->batch().value(1, SheetValue::Capacitance).isEmpty());
     EXPECT_TRUE(console->batch().value(6, SheetValue::Tensile).isEmpty());
     EXPECT_TRUE(console->batch().grid[1][1].isEmpty());
+    console->toolbarCommand(QStringLiteral("stop16"));
+    varnot::testing::settle(*console);
 }
 
 TEST_F(RunControl, EveryChannelIsVisitedOnASampleBeforeTheNextIsStored) {
@@ -228,9 +236,13 @@ TEST_F(RunControl, AFinishedTestIsStoredWithTheLimitsItWasJudgedBy) {
     EXPECT_EQ(t.values.value(QStringLiteral("升压时间指标")).toString(), u"150");
     EXPECT_EQ(t.values.value(QStringLiteral("延迟时间")).toString(), u"30");
     EXPECT_EQ(t.values.value(QStringLiteral("TV特性")).toString(), judged);
-    // A new test forgets them.
+    // A new test is asked about first (it is not stored), and then forgets it.
     console->resetChannels();
-    EXPECT_EQ(console->storedTestOf(0).values.value(QStringLiteral("升压时间指标")).toString(), u"5");
+    EXPECT_EQ(console->test(0).state, TestState::Ended);
+    prompter.answers = {true};
+    console->resetChannels();
+    EXPECT_EQ(console->test(0).state, TestState::Empty);
+    EXPECT_FALSE(console->unsavedTest());
 }
 
 TEST_F(RunControl, ClosingAsksDuringARunAndWhileAFinishedTestIsUnsaved) {

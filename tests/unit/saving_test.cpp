@@ -25,15 +25,18 @@ protected:
             set(Field::TvTestNumber, c, "S1");
             set(Field::TvOperator, c, "Li");
             set(Field::ElecTestNumber, c, "E1");
-            finish(c);
         }
     }
-    // The channel's test ended at sample 5, as a run would leave it.
+    // The channel's test ended at sample 5, as a run would leave it, with what it shows now.
     void finish(int ch) {
         console->state().chEnded[ch] = true;
         console->view().endSample[ch] = 5;
         console->view().firstMark[ch] = true;
         console->curves().stored[ch] = 5;
+        console->concludeTest(ch);
+    }
+    void finishAll() {
+        for (int c = 0; c < 3; ++c) finish(c);
     }
     QStringList localNames() {
         QStringList names;
@@ -60,23 +63,35 @@ protected:
 
 }  // namespace
 
-TEST_F(Saving, SheetsFollowTheBoilingSwitchAndEveryOneAdvancesTheCounter) {
+TEST_F(Saving, SheetsFollowTheBoilingSwitchTheTestRanUnderAndEveryOneAdvancesTheCounter) {
+    finishAll();
     console->save2Click();
     EXPECT_EQ(questions(), (QStringList{"第1片数据是否保存?", "第2片数据是否保存?", "第3片数据是否保存?"}));
-    EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
+    // Declined sheets are no stored records; they still advance the save-progress counter.
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 0 条记录");
     EXPECT_EQ(settings->read(Section::Canshu, u"存储运行标志"), u"3");
     // A declined sheet writes nothing for its channel, locally neither.
     EXPECT_TRUE(localNames().isEmpty()) << localNames().join("|").toStdString();
+    EXPECT_TRUE(console->unsavedTest());
+    // Switched after the end, the boiling switch and the test number change nothing of this test.
     prompter.shown.clear();
     for (int c = 0; c < 3; ++c) set(Field::TvTestNumber, c, "S2");
     console->selectBoiling(0, Console::Boiling::After);
     console->save2Click();
+    EXPECT_EQ(questions(), (QStringList{"第1片数据是否保存?", "第2片数据是否保存?", "第3片数据是否保存?"}));
+    EXPECT_EQ(settings->read(Section::Canshu, u"存储运行标志"), u"6");
+    // The next test runs after boiling: its sheets are 4 to 6.
+    prompter.answers = {true};
+    console->resetChannels();
+    finishAll();
+    prompter.shown.clear();
+    console->save2Click();
     EXPECT_EQ(questions(), (QStringList{"第4片数据是否保存?", "第5片数据是否保存?", "第6片数据是否保存?"}));
-    EXPECT_EQ(console->state().statusPanels[6], u"存储 6 条记录");
 }
 
 TEST_F(Saving, ADuplicateEndsTheSaveAndNamesTheChannelsLeftUnstored) {
     set(Field::TvPosition, 1, "TM");
+    finishAll();
     console->recordExists = [](int ch) { return ch == 1; };
     console->save2Click();
     EXPECT_EQ(questions(), QStringList{"第1片数据是否保存?"});
@@ -88,6 +103,7 @@ TEST_F(Saving, ADuplicateEndsTheSaveAndNamesTheChannelsLeftUnstored) {
 TEST_F(Saving, ABatchStoreThatCannotBeReachedNamesItsReasonAndTheSaveCanBeRepeated) {
     // No data source of this name exists: the session cannot open.
     console->batchStore() = BatchStore(QStringLiteral("no-such-source-here;UID=sa;Password=;"));
+    finishAll();
     prompter.answers = {true};
     console->save2Click();
     const QStringList m = prompter.messages();
@@ -112,17 +128,22 @@ TEST_F(Saving, AGroupWithoutSheetsSaysHowManyRecordsItStoredAndASecondSaveRefuse
         set(Field::LeakageVoltage, c, "100");
         set(Field::LeakageTestTime, c, "30");
     }
+    finishAll();
     console->save2Click();
     EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join("|").toStdString();
     EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
     EXPECT_FALSE(console->unsavedTest());
-    // Saving the same test again stores nothing twice and refuses nothing it wrote itself.
+    // Saving the same test again stores nothing twice, refuses nothing it wrote itself and says
+    // it is stored already; a test number changed after the save makes no copy.
+    for (int c = 0; c < 3; ++c) set(Field::TvTestNumber, c, "S1X");
     console->save2Click();
-    EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join("|").toStdString();
-    EXPECT_EQ(console->state().statusPanels[6], u"存储 0 条记录");
+    EXPECT_EQ(prompter.messages(), QStringList{"本次测试已经保存！"});
+    EXPECT_EQ(console->state().statusPanels[6], u"存储 3 条记录");
     // A new test with the same numbers is refused as the duplicate it is.
+    prompter.shown.clear();
     console->resetChannels();
-    for (int c = 0; c < 3; ++c) finish(c);
+    for (int c = 0; c < 3; ++c) set(Field::TvTestNumber, c, "S1");
+    finishAll();
     console->save2Click();
     EXPECT_EQ(prompter.messages(), QStringList{"同名记录漏电流测试编号：S1HL 已经存在，请使用其他的编号！\n未保存：第1路、第2路、第3路"});
 }
@@ -158,6 +179,11 @@ TEST_F(Saving, EachKindChecksItsOwnEntries) {
             console->state().field(Field::LeakageTestTime, ch) = QStringLiteral("120");
         }
         set(c.emptied, 0, "");
+        prompter.answers.clear();
+        if (console->unsavedTest()) prompter.answers = {true};  // the test of the round before is given up
+        console->resetChannels();
+        prompter.shown.clear();
+        finishAll();
         const int before = console->storedCount();
         console->save2Click();
         if (c.message) {
@@ -177,6 +203,7 @@ TEST_F(Saving, EachKindChecksItsOwnEntries) {
 
 TEST_F(Saving, ACounterInTheStoreThatIsNoNumberFailsTheSave) {
     settings->write(Section::Canshu, u"存储运行标志", QStringLiteral("x"));
+    finishAll();
     prompter.answers = {false};
     console->save2Click();
     EXPECT_EQ(prompter.messages(), QStringList{"无法保存，请检查实验参数设定是否完整并且正确！"});
