@@ -64,10 +64,8 @@ bool Console::recoverInterruptedRun() {
         }
         journal_.keep(reading.wholeBytes);
         restoreRun(reading);
-        if (prompter_.question(QStringLiteral("测试结束，需要保存吗？"), QStringLiteral("信息提示")))
-            save2Click();
-        else
-            journal_.discard();
+        // Declined, the journal stays with the test on screen until it is stored or given up.
+        if (prompter_.question(QStringLiteral("测试结束，需要保存吗？"), QStringLiteral("信息提示"))) save2Click();
         return true;
     }
     return false;

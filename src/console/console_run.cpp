@@ -261,11 +261,9 @@ void Console::endOfRun() {
     settings_.sync();
     journal_.end(runState());
     emit changed();
-    // The journal stays until the test is saved or its save is declined.
-    if (prompter_.question(QStringLiteral("测试结束，需要保存吗？"), QStringLiteral("信息提示")))
-        save2Click();
-    else
-        journal_.discard();
+    // The journal stays as long as the test is on screen and not stored whole: until it is saved,
+    // given up for a new test, or the console is closed in order.
+    if (prompter_.question(QStringLiteral("测试结束，需要保存吗？"), QStringLiteral("信息提示"))) save2Click();
     state_.n = 0;
     emit changed();
     emit runEnded();

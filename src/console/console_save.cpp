@@ -235,8 +235,8 @@ void Console::save2Click() {
     }
     settings_.write(Section::Canshu, u"存储运行标志", QString::number(storedCount_));
     settings_.sync();
-    // Every test is stored or its sheet declined: the run's journal has served.
-    journal_.discard();
+    // Every test is stored: the run's journal has served.
+    if (!unsavedTest()) journal_.discard();
     state_.statusPanels[6] = QStringLiteral("存储 ") + QString::number(r.recordsWritten) + QStringLiteral(" 条记录");
     emit changed();
 }

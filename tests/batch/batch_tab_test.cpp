@@ -389,6 +389,37 @@ TEST_P(BatchTabTest, TheMergedReportProgramIsStartedFromTheProgramFolder) {
     EXPECT_TRUE(prompter.messages().isEmpty()) << prompter.messages().join(u'|').toStdString();
 }
 
+// 打开 and 删除 over a measured test that is not stored ask before anything is cleared; No keeps
+// the test whole and, for 删除, the batch stored.
+TEST_P(BatchTabTest, OpenAndDeleteOverAnUnsavedTestAskFirst) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());
+    for (int k = 1; k <= 5; ++k) console->curves().V[0][std::size_t(k)] = 10.0f * float(k);
+    console->curves().stored[0] = 5;
+    console->view().endSample[0] = 5;
+    console->state().chEnded[0] = true;
+    console->state().field(Field::TvJudgement, 0) = QStringLiteral("合格");
+    console->concludeTest(0);
+    ASSERT_TRUE(console->unsavedTest());
+    type("txtWhole", QStringLiteral("B7"));
+    for (const char* button : {"openBatch", "deleteBatch"}) {
+        prompter.shown.clear();
+        prompter.answers = {false};
+        click(button);
+        ASSERT_EQ(prompter.shown.size(), 1u) << button;
+        EXPECT_TRUE(prompter.shown[0].text.startsWith(QStringLiteral("测试数据尚未保存，确定要放弃吗？"))) << button;
+        EXPECT_EQ(console->test(0).state, TestState::Ended) << button;
+        EXPECT_EQ(console->state().field(Field::TvJudgement, 0), u"合格") << button;
+        EXPECT_EQ(console->curves().stored[0], 5) << button;
+    }
+    EXPECT_EQ(source.query(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter WHERE SerNum = 'B7'")), u"3");
+    prompter.shown.clear();
+    prompter.answers = {true};
+    click("openBatch");
+    EXPECT_EQ(console->test(0).state, TestState::ShownBatch);
+    EXPECT_EQ(console->state().field(Field::TvTestNumber, 0), u"B7");
+    EXPECT_FALSE(console->unsavedTest());
+}
+
 std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
     return info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL";
 }

@@ -608,3 +608,52 @@ TEST_F(HistoryWindowTest, ExportWritesTheGridAsShownWithEveryRecordFound) {
     EXPECT_EQ(prompter.shown.size(), 1u);
     EXPECT_TRUE(prompter.messages().isEmpty());
 }
+
+// Through the real windows: 显示记录 over a measured test not stored yet asks first (No keeps it
+// whole), and the record it shows is never saved nor asked about when the console closes.
+TEST_F(HistoryWindowTest, ADisplayOverAnUnsavedTestAsksFirstAndIsNeverSaved) {
+    ASSERT_EQ(databases().save({longTvTest("L1HL", 300)}), QString());
+    // Channel 1 holds a test that ended at sample 5 and is not stored.
+    console->state().field(Field::TvTestNumber, 0) = QStringLiteral("M1");
+    console->state().field(Field::TvOperator, 0) = QStringLiteral("Li");
+    for (int k = 1; k <= 5; ++k) console->curves().V[0][std::size_t(k)] = 10.0f * float(k);
+    console->curves().stored[0] = 5;
+    console->view().endSample[0] = 5;
+    console->state().chEnded[0] = true;
+    console->concludeTest(0);
+    ASSERT_TRUE(console->unsavedTest());
+
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    choose(h, "Combo4", QStringLiteral("1-3通道"));
+    type(h, "Text5", QStringLiteral("0"));
+    select(h, 2);
+    prompter.shown.clear();
+    prompter.answers = {false};
+    press(h, "Command3");
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_TRUE(prompter.shown[0].text.startsWith(QStringLiteral("测试数据尚未保存，确定要放弃吗？")))
+        << prompter.shown[0].text.toStdString();
+    EXPECT_EQ(field(Field::TvTestNumber, 0), u"M1");
+    EXPECT_EQ(console->test(0).state, TestState::Ended);
+    EXPECT_EQ(console->curves().stored[0], 5);
+
+    prompter.shown.clear();
+    prompter.answers = {true};
+    press(h, "Command3");
+    EXPECT_EQ(field(Field::TvTestNumber, 0), u"L1HL");
+    EXPECT_EQ(console->test(0).state, TestState::ShownLocal);
+    h->close();
+
+    // 保存 from the toolbar stores nothing of the record; closing asks nothing.
+    prompter.shown.clear();
+    QAction* save = window->findChild<QAction*>(QStringLiteral("save2"));
+    ASSERT_NE(save, nullptr);
+    QTest::mouseClick(window->findChild<QToolBar*>()->widgetForAction(save), Qt::LeftButton);
+    EXPECT_EQ(prompter.messages(), QStringList{"没有需要保存的测试数据！"});
+    EXPECT_EQ(stored(), QStringList{"L1HL"});
+    prompter.shown.clear();
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.shown.front().text.toStdString();
+}

@@ -206,7 +206,11 @@ TEST_F(JournalRecovery, AKillDuringATickWriteLeavesTheRunAtTheSampleBefore) {
     auto restarted = restart(again);
     ASSERT_TRUE(restarted->recoverInterruptedRun());
     expectShownAsSeen(*restarted, before);
-    // The save was declined: the journal went with it.
+    // The save was declined: the journal stays while the test is on screen and unsaved, and goes
+    // when it is given up for a new test.
+    EXPECT_FALSE(filesIn(dir.filePath("local"), QStringLiteral("run-*")).isEmpty());
+    again.answers = {true};
+    restarted->resetChannels();
     EXPECT_TRUE(filesIn(dir.filePath("local"), QStringLiteral("run-*")).isEmpty());
 }
 
@@ -233,11 +237,15 @@ TEST_F(JournalRecovery, AJournalARunningConsoleKeepsOrAnotherFolderHoldsIsLeftAl
     EXPECT_TRUE(other.shown.empty());
     EXPECT_TRUE(QFile::exists(copy));
 
-    // The run's end with its save declined removes its journal.
+    // The run's end with its save declined keeps its journal while the test is unsaved; given up
+    // for a new test, the journal goes.
     prompter.answers = {false};
     console->toolbarCommand(QStringLiteral("stop16"));
     ASSERT_TRUE(varnot::testing::waitFor([&] { return !console->supervising(); }));
     EXPECT_EQ(prompter.count(kSave), 1);
+    EXPECT_TRUE(QFile::exists(path));
+    prompter.answers = {true};
+    console->resetChannels();
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(console->journalPath().isEmpty());
 }
