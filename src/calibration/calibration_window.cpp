@@ -124,11 +124,11 @@ void CalibrationWindow::step(StepDirection direction) {
         prompter_.message(*refusal, kTitle);
         return;
     }
-    calibrationStep(host_.settings, host_.state.coefficients, ch, *item, direction, stepSize());
+    if (host_.step) host_.step(ch, *item, direction, stepSize());
 }
 
 void CalibrationWindow::restoreDefaults() {
-    restoreCalibrationDefaults(host_.settings, host_.state.coefficients, host_.hxfd, host_.hxfd16);
+    if (host_.restoreDefaults) host_.restoreDefaults();
 }
 
 }  // namespace varnot

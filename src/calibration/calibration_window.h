@@ -12,6 +12,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include <vector>
 
 class QComboBox;
@@ -22,11 +24,12 @@ namespace varnot {
 
 // What the window works on: the console's state (coefficients, live texts, channel range), its
 // zoom factors and the settings store.
+// What the calibration window reads of the console, and the console's commands it gives: a step
+// of a channel's coefficient, and the coefficients and zoom factors back to their first values.
 struct CalibrationHost {
-    ConsoleState& state;
-    PerChannel<float>& hxfd;
-    float& hxfd16;
-    SettingsStore& settings;
+    const ConsoleState& state;
+    std::function<void(int ch, CalibrationItem item, StepDirection direction, StepSize size)> step;
+    std::function<void()> restoreDefaults;
 };
 
 class CalibrationWindow : public QWidget {

@@ -373,6 +373,16 @@ void Console::selectTab(int tab) {
     emit changed();
 }
 
+void Console::calibrate(int ch, CalibrationItem item, StepDirection direction, StepSize size) {
+    calibrationStep(settings_, state_.coefficients, ch, item, direction, size);
+    emit changed();
+}
+
+void Console::restoreCalibrationDefaults() {
+    varnot::restoreCalibrationDefaults(settings_, state_.coefficients, plots_.hxfd, plots_.hxfd16);
+    emit changed();
+}
+
 void Console::zoomChannels(bool in) {
     for (int ch = 0; ch < kChannels; ++ch) {
         float& h = plots_.hxfd[ch];

@@ -6,6 +6,7 @@
 #include "acquisition/display.h"
 #include "acquisition/plot_axes.h"
 #include "batch/batch_panel.h"
+#include "calibration/calibration_steps.h"
 #include "console/channel_test.h"
 #include "console/console_fields.h"
 #include "console/test_saver.h"
@@ -126,6 +127,11 @@ public:
     bool commandAllowed(const QString& key) const;
     void selectTab(int tab);
     int currentTab() const { return tab_; }
+
+    // 电压电流校准: one step of a channel's coefficient; every coefficient and zoom factor back to
+    // its first value. Both are kept in the settings store at once.
+    void calibrate(int ch, CalibrationItem item, StepDirection direction, StepSize size);
+    void restoreCalibrationDefaults();
 
     // 图形设置 zoom commands.
     void zoomChannels(bool in);

@@ -524,7 +524,11 @@ CalibrationWindow* ConsoleWindow::calibrationWindow() const { return calibration
 
 void ConsoleWindow::openCalibration() {
     if (!calibration_) {
-        CalibrationHost host{console_.state(), console_.plots().hxfd, console_.plots().hxfd16, console_.settings()};
+        CalibrationHost host{console_.state(), {}, {}};
+        host.step = [this](int ch, CalibrationItem item, StepDirection direction, StepSize size) {
+            console_.calibrate(ch, item, direction, size);
+        };
+        host.restoreDefaults = [this] { console_.restoreCalibrationDefaults(); };
         calibration_ = new CalibrationWindow(host, *prompter_, this);
         // Its readouts follow the console's live texts.
         connect(&console_, &Console::changed, calibration_.data(), &CalibrationWindow::showLiveTexts);
