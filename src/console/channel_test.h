@@ -32,6 +32,8 @@ struct ChannelTest {
     // Test number and position code as the test was started with (a displayed record: its name).
     QString testNumber, position, recordName;
     bool afterBoiling = false;
+    // The batch a TV test's sheet belongs to: channel 1's test number when the run started.
+    QString serial;
     QDateTime started;
     // Every field as the test ended (a displayed record: as the display filled them).
     std::array<QString, kFieldCount> fields{};

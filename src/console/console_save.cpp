@@ -89,6 +89,7 @@ void Console::beginTest(int ch) {
     t.position = state_.field(elec ? Field::ElecPosition : Field::TvPosition, ch);
     t.recordName = recordName(t.testNumber, t.position);
     t.afterBoiling = boiling_[groupOf(ch)] == Boiling::After;
+    t.serial = state_.field(Field::TvTestNumber, 0);
     t.started = QDateTime::currentDateTime();
 }
 
@@ -121,6 +122,7 @@ void Console::completeIdentity(int ch) {
         t.recordName = recordName(t.testNumber, t.position);
         t.fields[std::size_t(elec ? Field::ElecTestNumber : Field::TvTestNumber)] = t.testNumber;
     }
+    if (t.serial.isEmpty()) t.serial = ch == 0 ? t.testNumber : state_.field(Field::TvTestNumber, 0);
     const Field tester = elec ? Field::ElecOperator : Field::TvOperator;
     if (t.field(tester).isEmpty()) t.fields[std::size_t(tester)] = state_.field(tester, ch);
 }
@@ -202,10 +204,7 @@ void Console::save2Click() {
         return;
     }
     for (int ch = 0; ch < kChannels; ++ch) completeIdentity(ch);
-    // Every sheet belongs to the batch of channel 1's test.
-    const QString serial =
-        tests_[0].state == TestState::Ended ? tests_[0].testNumber : state_.field(Field::TvTestNumber, 0);
-    const SaveResult r = saver_.save(tests_, serial, batch_, storedCount_);
+    const SaveResult r = saver_.save(tests_, batch_, storedCount_);
     if (!r.lastStoreError.isEmpty()) lastStoreError_ = r.lastStoreError;
     // The batch grid shows the sheets just stored.
     for (const auto& [k, sheet] : r.sheets) {

@@ -126,8 +126,7 @@ QString TestSaver::unstoredLine(const PerChannel<ChannelTest>& tests) const {
     return names.isEmpty() ? QString() : QStringLiteral("\n未保存：") + names.join(QStringLiteral("、"));
 }
 
-SaveResult TestSaver::save(PerChannel<ChannelTest>& tests, const QString& serial, const BatchPanel& panel,
-                           int& storedCount) {
+SaveResult TestSaver::save(PerChannel<ChannelTest>& tests, const BatchPanel& panel, int& storedCount) {
     const QString title = QString::fromUtf8(kApplicationName);
     SaveResult result;
     const auto endEarly = [&](const QString& text) {
@@ -161,7 +160,7 @@ SaveResult TestSaver::save(PerChannel<ChannelTest>& tests, const QString& serial
             return endEarly(kIncomplete);
         if (t.kind == TestKind::Electrolyte && t.testNumber.isEmpty()) return endEarly(kEmptyNumber);
         if (t.needsSheet() && !t.storedSheet) {
-            const SheetOutcome outcome = storeSheet(session, ch, t, serial, panel, storedCount, result, tests);
+            const SheetOutcome outcome = storeSheet(session, ch, t, panel, storedCount, result, tests);
             if (outcome == SheetOutcome::Declined) continue;  // nothing of this test is written
             if (outcome == SheetOutcome::Failed) {
                 result.outcome = SaveResult::Outcome::EndedEarly;
@@ -185,8 +184,7 @@ SaveResult TestSaver::save(PerChannel<ChannelTest>& tests, const QString& serial
     return result;
 }
 
-TestSaver::SheetOutcome TestSaver::storeSheet(BatchSession& session, int ch, ChannelTest& t, const QString& serial,
-                                              const BatchPanel& p, int& storedCount, SaveResult& result,
+TestSaver::SheetOutcome TestSaver::storeSheet(BatchSession& session, int ch, ChannelTest& t, const BatchPanel& p, int& storedCount, SaveResult& result,
                                               const PerChannel<ChannelTest>& tests) {
     const QString title = QString::fromUtf8(kApplicationName);
     // Sheets 1 to 3 before boiling, 4 to 6 after, as the test was run.
@@ -201,7 +199,7 @@ TestSaver::SheetOutcome TestSaver::storeSheet(BatchSession& session, int ch, Cha
         return SheetOutcome::Declined;
     }
     BatchFields batch;
-    batch.serial = serial;
+    batch.serial = t.serial;
     batch.spec = p.field(BatchField::Spec);
     // The formation voltage the sheet was tested at.
     batch.vf = t.field(Field::FormationVoltage);

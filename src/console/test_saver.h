@@ -46,15 +46,14 @@ public:
     std::function<bool(int ch, const ChannelTest& t)> recordExists;
     LocalRecords localRecords() const;
 
-    // Stores the ended tests of the channels that are not stored whole. `serial` is the batch the
-    // sheets belong to, `panel` holds the sheet values typed for them. `storedCount` is the
+    // Stores the ended tests of the channels that are not stored whole. `panel` holds the batch
+    // fields and the sheet values typed for them. `storedCount` is the
     // save-progress counter ("存储运行标志"): every sheet stored or declined advances it.
-    SaveResult save(PerChannel<ChannelTest>& tests, const QString& serial, const BatchPanel& panel, int& storedCount);
+    SaveResult save(PerChannel<ChannelTest>& tests, const BatchPanel& panel, int& storedCount);
 
 private:
     enum class SheetOutcome { Stored, Declined, Failed };
-    SheetOutcome storeSheet(BatchSession& session, int ch, ChannelTest& t, const QString& serial,
-                            const BatchPanel& panel, int& storedCount, SaveResult& result,
+    SheetOutcome storeSheet(BatchSession& session, int ch, ChannelTest& t, const BatchPanel& panel, int& storedCount, SaveResult& result,
                             const PerChannel<ChannelTest>& tests);
     QString unstoredLine(const PerChannel<ChannelTest>& tests) const;
 

@@ -307,4 +307,22 @@ TEST_P(TestOnScreen, AnOpenedBatchIsShownNotMeasured) {
     varnot::testing::settle(*console);
 }
 
+// A run of channel 1 alone gives up only channel 1's test: channels 2 and 3 keep theirs, and their
+// sheets still go to the batch they were tested for.
+TEST_P(TestOnScreen, ARunOfChannelOneAloneLeavesTheOtherTestsTheirBatch) {
+    runTv();
+    set(Field::TvTestNumber, 0, "B9");
+    prompter.answers = {true, true, false};  // give channel 1's test up, start, no save yet
+    console->toolbarCommand(QStringLiteral("test16"));
+    ASSERT_TRUE(console->supervising());
+    EXPECT_EQ(questions().size(), 2);
+    varnot::testing::runToEnd(*console, *instrument, 2000);
+    ASSERT_FALSE(console->supervising());
+    EXPECT_EQ(console->test(1).state, TestState::Ended);
+    saveAll();
+    EXPECT_EQ(batch(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter WHERE SerNum = 'B9'")), u"1");
+    EXPECT_EQ(batch(QStringLiteral("SELECT COUNT(*) FROM Part_Parameter WHERE SerNum = 'A121'")), u"2");
+    EXPECT_EQ(localCount(TestKind::TV), 3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TestOnScreen, ::testing::Values(Engine::SQLite, Engine::PostgreSQL));
