@@ -83,6 +83,18 @@ inline bool lockSerial(QSqlQuery& query, const QString& serial) {
     return ok;
 }
 
+// Inside a transaction: on a server, waits until no other console is making the tables, and holds
+// that until this transaction ends, so consoles starting on an empty database at once each find or
+// make the tables whole. A database file needs nothing, as above.
+inline bool lockSchema(QSqlQuery& query) {
+    const QSqlDriver* driver = query.driver();
+    if (!driver || driver->dbmsType() != QSqlDriver::PostgreSQL) return true;
+    constexpr int kConsoleLocks = 0x56424154;
+    const bool ok = query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, hashtext('schema'))").arg(kConsoleLocks));
+    query.finish();
+    return ok;
+}
+
 inline QString panelText(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return {};
     switch (v.typeId()) {

@@ -85,12 +85,24 @@ QString BatchStore::ensureSchemaOn(QSqlDatabase db) {
     QString error;
     {
         QSqlQuery query(db);
+        // Another console may be making them at this moment: it is waited for, and a table it made
+        // meanwhile is left as it made it.
+        if (!lockSchema(query)) error = QStringLiteral("schema: ") + failure(query);
         for (const auto& t : missing) {
-            if (!query.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(q(t.name), t.columns))) {
+            if (!error.isEmpty()) break;
+            if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(q(t.name), t.columns))) {
                 error = QString::fromLatin1(t.name) + QStringLiteral(": ") + failure(query);
                 break;
             }
             if (QByteArrayView(t.name) != "Criterion") continue;
+            // Seeded once, by the console that made it.
+            if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(q("Criterion"))) || !query.next()) {
+                error = QStringLiteral("Criterion: ") + failure(query);
+                break;
+            }
+            const bool seeded = query.value(0).toInt() > 0;
+            query.finish();
+            if (seeded) continue;
             for (const auto& spec : seedSpecifications()) {
                 if (!execBound(query, QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(q("Criterion"), q("Speci")), {spec})) {
                     error = QStringLiteral("Criterion: ") + failure(query);

@@ -527,6 +527,34 @@ TEST_P(BatchStoreTest, EightClientsSavingIntoTheSameSerialsKeepOneBatchRowAndEve
     }
 }
 
+// Eight consoles saving at once into a database that has no tables yet: each finds or makes them,
+// none fails, and the list of 规格 is seeded once.
+TEST_P(SourceTest, EightClientsOnAnEmptyDatabaseAllFindOrMakeTheTables) {
+    constexpr int kClients = 8;
+    std::barrier start(kClients);
+    std::vector<QString> failures(kClients);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            BatchStore own(store.connectionText());
+            start.arrive_and_wait();
+            BatchSession session(own);
+            StoreResult r;
+            if (const QString e = session.open(); !e.isEmpty()) r = {StoreResult::DatabaseError, e};
+            else r = session.storeSheet(batchOf(QStringLiteral("E%1").arg(c), QStringLiteral("S")), 1,
+                                        sheetOf(QStringLiteral("400")), curveOf(20), kToday);
+            if (!r.ok()) failures[std::size_t(c)] = r.detail;
+        });
+    }
+    for (std::thread& t : clients) t.join();
+    for (int c = 0; c < kClients; ++c) EXPECT_TRUE(failures[std::size_t(c)].isEmpty()) << c << ": " << failures[std::size_t(c)].toStdString();
+    for (int c = 0; c < kClients; ++c) EXPECT_EQ(count("Part_Parameter", QStringLiteral("E%1").arg(c)), 1) << c;
+    QStringList specs = store.specifications(), seeds = BatchStore::seedSpecifications();
+    specs.sort();
+    seeds.sort();
+    EXPECT_EQ(specs, seeds);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SourceTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
 INSTANTIATE_TEST_SUITE_P(Engines, BatchStoreTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);
 
