@@ -48,6 +48,7 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
         if (recordExists) return recordExists(ch);
         return testDatabases().recordExists(t.kind, t.recordName);
     };
+    saver_.progress = [this](int ch, StoredPart part) { journal_.stored(ch, part); };
     for (int f = 0; f < kFieldCount; ++f)
         for (int c = 0; c < kChannels; ++c) state_.fields[f][c] = builtInValue(static_cast<Field>(f), c);
     for (const auto& [key, caption] : kToolbar)

@@ -129,7 +129,17 @@ void Console::restoreRun(const JournalReading& r) {
         curves_.yGrp[ch] = float(yGroupVoltage(V, axisReference(state_, groupOf(ch))));
         drawEndMarks(l, ch);
     }
-    for (int ch = m.firstCh; ch <= m.lastCh; ++ch) concludeTest(ch);
+    // What a save had stored before the console went stays stored: the save of the run put back
+    // completes it. A local record it had begun is the run's own when its file holds it.
+    for (int ch = m.firstCh; ch <= m.lastCh; ++ch) {
+        concludeTest(ch);
+        ChannelTest& t = tests_[ch];
+        if (t.state != TestState::Ended) continue;
+        const auto& done = r.stored[ch];
+        t.storedSheet = done[int(StoredPart::Sheet)];
+        t.storedLocal = done[int(StoredPart::Local)] ||
+                        (done[int(StoredPart::LocalBegun)] && saver_.recordExists(ch, t));
+    }
     if (m.firstCh == 0) mirrorSerial();
     emit changed();
 }

@@ -170,11 +170,13 @@ SaveResult TestSaver::save(PerChannel<ChannelTest>& tests, const BatchPanel& pan
         // The sheet first, then the local record: a failure of either leaves this test on screen
         // to be saved again, and the next save stores what is missing.
         if (!t.storedLocal) {
+            if (progress) progress(ch, StoredPart::LocalBegun);
             if (const QString error = localRecords().save(storedTestOf(t)); !error.isEmpty()) {
                 qWarning("local test database: %s", qUtf8Printable(error));
                 return endEarly(kCannotSave + u'\n' + error.simplified());
             }
             t.storedLocal = true;
+            if (progress) progress(ch, StoredPart::Local);
             ++result.recordsWritten;
         }
     }
@@ -246,6 +248,7 @@ TestSaver::SheetOutcome TestSaver::storeSheet(BatchSession& session, int ch, Cha
     prompter_.message(QStringLiteral("第") + QString::number(k) + QStringLiteral("片曲线数据保存完毕!"), title);
     ++storedCount;
     t.storedSheet = true;
+    if (progress) progress(ch, StoredPart::Sheet);
     result.sheets.emplace_back(k, sheet);
     return SheetOutcome::Stored;
 }

@@ -6,6 +6,7 @@
 #include "batch/batch_panel.h"
 #include "common/prompter.h"
 #include "console/channel_test.h"
+#include "run/run_journal.h"
 #include "settings/settings_store.h"
 #include "storage/batch_store.h"
 #include "storage/local_records.h"
@@ -44,6 +45,8 @@ public:
 
     // Whether the test's record is in its local database (a test may put its own answer in place).
     std::function<bool(int ch, const ChannelTest& t)> recordExists;
+    // Each part of a test the save is about to write or has written (the run's journal keeps it).
+    std::function<void(int ch, StoredPart part)> progress;
     LocalRecords localRecords() const;
 
     // Stores the ended tests of the channels that are not stored whole. `panel` holds the batch

@@ -84,6 +84,10 @@ void RunJournal::end(const RunState& now) {
     write(encodeChanges(JournalRecord::End, c), Reach::Disk);
 }
 
+void RunJournal::stored(int ch, StoredPart part) {
+    if (active()) write(encodeStored(ch, part), Reach::Disk);
+}
+
 bool RunJournal::write(const QByteArray& record, Reach reach) {
     // A failed write leaves at most a torn record, which reading drops.
     if (file_.write(record) != record.size() || !file_.flush()) {

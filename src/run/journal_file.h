@@ -30,7 +30,9 @@ public:
     void note(const RunState& now);
     // The run loop ended the run: the last changes and the end, written through.
     void end(const RunState& now);
-    // The run was saved or its save declined (or the console ended in order): the file goes.
+    // A save of the run's tests did one part for a channel: on to the disk before the save goes on.
+    void stored(int ch, StoredPart part);
+    // The run's tests were saved or given up (or the console ended in order): the file goes.
     void discard();
     bool active() const { return file_.isOpen(); }
     QString path() const { return file_.fileName(); }

@@ -197,6 +197,16 @@ QByteArray encodeChanges(JournalRecord type, const JournalChanges& changes) {
     return encodeRecord(type, contents);
 }
 
+QByteArray encodeStored(int ch, StoredPart part) {
+    QByteArray contents;
+    {
+        QDataStream s(&contents, QIODevice::WriteOnly);
+        prepare(s);
+        s << qint8(ch) << quint8(part);
+    }
+    return encodeRecord(JournalRecord::Stored, contents);
+}
+
 JournalReading readJournal(const QByteArray& bytes) {
     JournalReading r;
     qsizetype at = 0;
@@ -242,6 +252,12 @@ JournalReading readJournal(const QByteArray& bytes) {
                 apply(r, c);
                 r.ended = type == JournalRecord::End;
             }
+        } else if (r.valid && type == JournalRecord::Stored) {
+            qint8 ch = -1;
+            quint8 part = kStoredParts;
+            s >> ch >> part;
+            whole = s.status() == QDataStream::Ok && s.atEnd() && ch >= 0 && ch < kChannels && part < kStoredParts;
+            if (whole) r.stored[ch][part] = true;
         }
         if (!whole) break;
         at += length + kFraming;

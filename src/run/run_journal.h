@@ -90,13 +90,20 @@ struct JournalChanges {
 // What changed from `before` to `now` on channels first..last.
 JournalChanges changesBetween(const RunState& before, const RunState& now, int first, int last);
 
-enum class JournalRecord : quint8 { Header = 'H', Tick = 'T', Changes = 'C', End = 'E' };
+enum class JournalRecord : quint8 { Header = 'H', Tick = 'T', Changes = 'C', End = 'E', Stored = 'S' };
+
+// What a save of the run's tests has done, after the run: a channel's local record about to be
+// written (it may or may not have reached its file when the console went), its local record
+// written, its sheet stored in the batch store.
+enum class StoredPart : quint8 { LocalBegun = 0, Local = 1, Sheet = 2 };
+inline constexpr int kStoredParts = 3;
 
 std::uint32_t crc32(const QByteArray& bytes);
 // A whole record: length, type, contents, CRC-32.
 QByteArray encodeRecord(JournalRecord type, const QByteArray& contents);
 QByteArray encodeHeader(const JournalMeta& meta, const RunState& start);
 QByteArray encodeChanges(JournalRecord type, const JournalChanges& changes);
+QByteArray encodeStored(int ch, StoredPart part);
 
 // A journal read back: the header's frame and the state after the last whole record.
 struct JournalReading {
@@ -106,6 +113,7 @@ struct JournalReading {
     PerChannel<std::vector<float>> V, I;  // samples 0..lastSample (0 never written)
     int lastSample = 0;
     bool ended = false;   // the run loop ended the run before the journal stopped
+    PerChannel<std::array<bool, kStoredParts>> stored{};  // what its save had done, per channel
     qsizetype wholeBytes = 0;    // the bytes of whole records
     qsizetype droppedBytes = 0;  // a torn or damaged tail after them
 };

@@ -249,3 +249,76 @@ TEST_F(JournalRecovery, AJournalARunningConsoleKeepsOrAnotherFolderHoldsIsLeftAl
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(console->journalPath().isEmpty());
 }
+
+// A save cut short (here by a duplicate it stopped at, then a crash) is completed by the run put
+// back: what it had stored is not refused as a duplicate of itself, what it had not is stored. The
+// crash may also fall between a record's write and the journal's note of it.
+TEST_F(JournalRecovery, ASaveCutShortIsCompletedByTheRunPutBack) {
+    const QString folder = dir.filePath("local");
+    struct Case {
+        const char* name;
+        bool lastNoteLost;  // the crash came before the journal noted the record written
+    };
+    for (const Case c : {Case{"noted", false}, Case{"not noted", true}}) {
+        SCOPED_TRACE(c.name);
+        // Another test already holds J1HM: the save stores J1HL, then stops at the duplicate.
+        StoredTest other;
+        other.kind = TestKind::Leakage;
+        other.recordName = QStringLiteral("J1HM");
+        other.values[QStringLiteral("测试编号")] = other.recordName;
+        other.volts = {1.0f};
+        other.amps = {0.1f};
+        ASSERT_EQ(LocalRecords(folder).save(other), QString());
+        prompter.shown.clear();
+        prompter.answers = {true};  // the save question at the run's end
+        varnot::testing::runToEnd(*console, *instrument);
+        ASSERT_FALSE(console->supervising());
+        ASSERT_EQ(prompter.messages().size(), 1);
+        ASSERT_TRUE(prompter.messages()[0].startsWith(QStringLiteral("同名记录漏电流测试编号：J1HM"))) << prompter.messages()[0].toStdString();
+        QByteArray onDisk = journalBytes();
+        if (c.lastNoteLost) onDisk.chop(encodeStored(0, StoredPart::Local).size());
+        crash(onDisk);
+        {
+            varnot::testing::LocalDb local(folder + QStringLiteral("/") + testDatabaseFile(TestKind::Leakage));
+            local.value(QStringLiteral("DELETE FROM \"漏电流参数\" WHERE \"测试编号\" = 'J1HM'"));
+            local.value(QStringLiteral("DROP TABLE \"J1HM\""));
+        }
+        LocalRecords::closeReaders();
+
+        ScriptedPrompter again;
+        again.answers = {true, true};  // put it back, save it
+        auto restarted = restart(again);
+        ASSERT_TRUE(restarted->recoverInterruptedRun());
+        EXPECT_TRUE(again.messages().isEmpty()) << again.messages().join("|").toStdString();
+        EXPECT_EQ(restarted->state().statusPanels[6], u"存储 2 条记录");
+        EXPECT_FALSE(restarted->unsavedTest());
+        varnot::testing::LocalDb local(folder + QStringLiteral("/") + testDatabaseFile(TestKind::Leakage));
+        EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"漏电流参数\"")).toInt(), 3);
+        EXPECT_EQ(local.value(QStringLiteral("SELECT COUNT(*) FROM \"漏电流参数\" WHERE \"测试编号\" = 'J1HL'")).toInt(), 1);
+        restarted.reset();
+        if (!c.lastNoteLost) {
+            // The second round runs the same test again on a clean folder.
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+            LocalRecords::closeReaders();
+            console = restart(prompter);
+            console->selectKind(0, TestKind::Leakage);
+            for (int ch = 0; ch < 3; ++ch) {
+                set(Field::TvTestNumber, ch, QStringLiteral("J1"));
+                set(Field::TvOperator, ch, QStringLiteral("Li"));
+                set(Field::LeakageVoltage, ch, QStringLiteral("100"));
+                set(Field::LeakageLimit, ch, QStringLiteral("0.3"));
+                set(Field::LeakageTestTime, ch, ch == 0 ? QStringLiteral("8") : QStringLiteral("40"));
+            }
+            varnot::testing::connectInstrument(*console);
+            sim::Config config;
+            config.link.steadyTemperature = true;
+            config.channels[0] = *sim::ChannelProfile::preset(u"leak-good");
+            config.channels[1] = *sim::ChannelProfile::preset(u"leak-bad");
+            config.channels[2] = *sim::ChannelProfile::preset(u"leak-good");
+            instrument = std::make_unique<sim::Instrument>(config);
+            prompter.answers = {true};
+            console->toolbarCommand(QStringLiteral("test13"));
+            ASSERT_TRUE(console->supervising());
+        }
+    }
+}
