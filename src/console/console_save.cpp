@@ -165,8 +165,8 @@ void Console::forgetSaves() {
 }
 
 bool Console::confirmClose() {
-    if (supervising_) return prompter_.question(QStringLiteral("测试正在进行，确定要退出吗？"), QStringLiteral("信息提示"));
-    if (unsavedTest()) return prompter_.question(QStringLiteral("测试数据尚未保存，确定要退出吗？"), QStringLiteral("信息提示"));
+    if (supervising_) return prompter_.askDefaultNo(QStringLiteral("测试正在进行，确定要退出吗？"), QStringLiteral("信息提示"));
+    if (unsavedTest()) return prompter_.askDefaultNo(QStringLiteral("测试数据尚未保存，确定要退出吗？"), QStringLiteral("信息提示"));
     return true;
 }
 
