@@ -2,6 +2,7 @@
 
 #include "common/text_number.h"
 #include "report/report_output.h"
+#include "settings/validation.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -102,8 +103,13 @@ void BatchScreen::open() {
     const BatchFields& b = *contents.batch;
     const QString* texts[] = {&b.serial, &b.spec, &b.vf, &b.length, &b.area, &b.joints, &b.weight, &b.line, &b.iq};
     for (int i = 0; i < kBatchFieldCount; ++i) panel.fields[std::size_t(i)] = *texts[i];
+    // The batch's VF enters 化成电压 1-3 only when the field would take it typed.
+    QStringList refusals;
     for (int c = 0; c < 3; ++c) {
-        host_.state.field(Field::FormationVoltage, c) = b.vf;
+        if (const QString why = storedValueRefusal(Field::FormationVoltage, c, b.vf); why.isEmpty())
+            host_.state.field(Field::FormationVoltage, c) = b.vf;
+        else
+            refusals << why;
         host_.state.field(Field::TvTestNumber, c) = b.serial;
     }
     std::array<int, 6> tr{};
@@ -116,6 +122,7 @@ void BatchScreen::open() {
     }
     drawCurves(contents, tr);
     changed();
+    if (!refusals.isEmpty()) host_.prompter().message(refusals.join(u'\n'), kTitle);
 }
 
 void BatchScreen::drawCurves(const BatchContents& contents, const std::array<int, 6>& tr) {

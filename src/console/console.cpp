@@ -162,8 +162,8 @@ bool Console::runsChannel(int c) const { return supervising_ && c >= state_.firs
 bool Console::entryLocked(Field f, int ch) const {
     if (!supervising_ || !lockedWhileRunning(f)) return false;
     if (runsChannel(ch)) return true;
-    // Position codes are not copied to linked channels; the set-points are.
-    if (f == Field::TvPosition || f == Field::ElecPosition) return false;
+    // An entry copied to linked channels is locked when it would reach a running one.
+    if (!linkedOnEntry(f)) return false;
     for (int c : linkTargets(f, ch, linked_))
         if (runsChannel(c)) return true;
     return false;
@@ -231,8 +231,10 @@ void Console::completeEntry(Field f, int ch) {
         const CompletedEntry done = completeEntryText(f, ch, text, before, today_());
         text = done.text;
         if (!done.refusal.isEmpty()) {
+            // Refused: the field is as it was before the entry, and nothing is copied or redrawn.
             emit changed();  // the field shows the kept text behind the message
             prompter_.message(done.refusal, QString::fromUtf8(kApplicationName));
+            return;
         }
         if (spec.entry == FieldEntry::Free) {
             emit changed();

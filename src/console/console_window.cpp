@@ -10,6 +10,7 @@
 #include "statistics/statistics_window.h"
 #include "report/report_printer.h"
 #include "settings/field_catalogue.h"
+#include "settings/validation.h"
 #include "ui_text/ui_text.h"
 
 #include <QAbstractSpinBox>
@@ -380,7 +381,9 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
                 if (fieldSpec(f).entry == FieldEntry::Result) edit->setMinimumWidth(widthForWidest(edit));
                 connect(edit, &QLineEdit::textEdited, this, [this, edit, f, ch](const QString& t) {
                     console_.setFieldText(f, ch, t);
-                    if (f == Field::VrRatio) completeEntry(edit, f, ch);  // checked on every change
+                    // Vr取值比 takes every change that is a valid value as it is typed; a text on its
+                    // way to one ("", "0.") waits for the end of the entry, which refuses it.
+                    if (f == Field::VrRatio && entryRefusal(f, t).isEmpty()) completeEntry(edit, f, ch);
                 });
                 connect(edit, &QLineEdit::editingFinished, this, [this, edit, f, ch] { completeEntry(edit, f, ch); });
                 edit->setObjectName(objectNameOf(f, ch));

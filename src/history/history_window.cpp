@@ -297,7 +297,8 @@ void HistoryWindow::displaySelected() {
     for (int g : switchedGroups(displayGroup_->currentIndex()))
         if (host_.selectKind) host_.selectKind(g, kind);
     Live live = host_.live();
-    if (!displayRecord(live, slot.slot, *record, &error)) {
+    QStringList refused;
+    if (!displayRecord(live, slot.slot, *record, &error, &refused)) {
         prompter_.message(error, kInfo);
         if (host_.shown) host_.shown();
         return;
@@ -306,6 +307,8 @@ void HistoryWindow::displaySelected() {
         host_.showBoiling(slot.slot < 3 ? 0 : 1, *after);
     slot_->setText(QString::number(slot.next));
     if (host_.shown) host_.shown();
+    // A stored value its field refused is named once the record shows.
+    if (!refused.isEmpty()) prompter_.message(refused.join(u'\n'), kInfo);
 }
 
 void HistoryWindow::exportCsv() {
