@@ -29,6 +29,9 @@
 
 namespace varnot {
 
+// What the status bar says of a run journal that cannot be written, with the file and the reason.
+QString journalNotWritten(const QString& reason);
+
 class Console : public QObject {
     Q_OBJECT
 public:
@@ -42,8 +45,25 @@ public:
     // nothing is written.
     void unload();
     // Before closing: a run in progress, or a finished test not stored whole, is asked about
-    // first. True when the console may close.
+    // first (No is the default answer). True when the console may close.
     bool confirmClose();
+    // Closing during a run, once confirmed: the run is given up (nothing more is sampled, no save
+    // question), the instrument gets the frame a stopped run sends (run word off, every channel
+    // off) and its answer is awaited, bounded, before `stopped` is called; the link closes after.
+    // False, calling nothing, when no run drives the instrument.
+    bool stopInstrumentBeforeClose(std::function<void()> stopped);
+
+    // 关闭串口 and 以太网连接/以太网断开 as the operator gives them. Closing the link under a run asks
+    // first (No is the default and keeps the run); Yes is the operator's stop: the instrument gets
+    // the stop frame, then the link closes, the operator is told the run was stopped, and the run
+    // ends with its save question.
+    void closeSerialCommand();
+    void ethernetCommand();
+
+    // What the console has announced (newest last), shown in the status bar and logged: stored
+    // settings replaced at start-up, a damaged settings file set aside, a run journal that cannot
+    // be written.
+    const QStringList& notices() const { return notices_; }
     // Start-up after a run that never ended in order (a crash, a kill, a power cut): its journal in
     // the folder of the local test databases is offered back. Yes puts the run's channels, fields
     // and curves back as they stood at its last sample, as a stopped run's end leaves them, and asks
@@ -184,6 +204,9 @@ signals:
 
 private:
     void redrawAxesFor(const std::vector<int>& channels);
+    void announce(const QString& text);
+    void announceStartUp(const QStringList& replacedKeys);
+    void closeLinkUnderRun(const std::function<void()>& close);
     void applyKindFields();
     bool runsChannel(int c) const;
     void completePendingEntries();
@@ -240,6 +263,10 @@ private:
     // after every tick and after every stop.
     QTimer stepTimer_;
     bool supervising_ = false;
+    // The operator closes the link under the run: its end waits until the stop frame was answered
+    // and the link is closed.
+    bool linkStopping_ = false;
+    QStringList notices_;
     // The start buttons as they were before a start, shown again when the start is refused.
     std::array<Control, 3> startButtonsBefore_{};
     int visit_ = 0;

@@ -161,8 +161,8 @@ void ConsoleWindow::buildMenus() {
     QMenu* open = commMenu_->addMenu(QStringLiteral("打开串口"));
     for (int p = 1; p <= 5; ++p)
         addCommand(open, QStringLiteral("COM%1").arg(p), [this, p] { console_.connection().serialConnect(p); });
-    addCommand(commMenu_, QStringLiteral("关闭串口"), [this] { console_.connection().serialClose(); });
-    ethernetMenu_ = addCommand(commMenu_, QStringLiteral("以太网连接"), [this] { console_.connection().ethernetToggle(); });
+    addCommand(commMenu_, QStringLiteral("关闭串口"), [this] { console_.closeSerialCommand(); });
+    ethernetMenu_ = addCommand(commMenu_, QStringLiteral("以太网连接"), [this] { console_.ethernetCommand(); });
 
     QAction* query = menuBar()->addAction(QStringLiteral("查询"), this, [this] { command([this] { openHistory(); }); });
     query->setObjectName(QStringLiteral("query1"));
@@ -549,14 +549,34 @@ ConsoleWindow::~ConsoleWindow() {
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* e) {
-    completeFocusedEntry();
-    // A run in progress or a finished test not stored whole is asked about first; No keeps
-    // everything as it is.
-    if (!console_.confirmClose()) {
-        e->ignore();
-        return;
+    if (!readyToClose_) {
+        if (stoppingForClose_) {  // the instrument's answer to the stop is still awaited
+            e->ignore();
+            return;
+        }
+        completeFocusedEntry();
+        // A run in progress or a finished test not stored whole is asked about first; No keeps
+        // everything as it is.
+        if (!console_.confirmClose()) {
+            e->ignore();
+            return;
+        }
+        // Closing writes nothing: the address or temperature bound still being typed is not kept.
+        if (operatorFields_) operatorFields_->dropPendingEntries();
+        // A run in progress is stopped on the instrument before its link closes: the window closes
+        // once the stop frame was answered (or its wait ran out).
+        const bool waiting = console_.stopInstrumentBeforeClose([this] {
+            readyToClose_ = true;
+            if (stoppingForClose_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        });
+        if (waiting && !readyToClose_) {
+            stoppingForClose_ = true;
+            for (QWidget* w : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(toolbar_), centralWidget()})
+                w->setEnabled(false);
+            e->ignore();
+            return;
+        }
     }
-    // Closing writes nothing: the address or temperature bound still being typed is not kept.
     if (operatorFields_) operatorFields_->dropPendingEntries();
     console_.unload();
     // The windows opened from the console go with it.
