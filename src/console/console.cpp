@@ -5,6 +5,8 @@
 #include "settings/field_catalogue.h"
 #include "settings/validation.h"
 
+#include <QStringList>
+
 namespace varnot {
 
 namespace {
@@ -65,6 +67,7 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
     groupReadout_ = {QStringLiteral("坐标123："), QStringLiteral("坐标456："), QStringLiteral("坐标1-6：")};
     connect(&connection_, &Connection::changed, this, &Console::changed);
     connect(&poll_, &PollCycle::changed, this, &Console::changed);
+    journal_.onWriteFailure = [this](const QString& reason) { announce(journalNotWritten(reason)); };
 }
 
 void Console::load() {
@@ -77,11 +80,16 @@ void Console::load() {
     plots_.hxfd = memory.hxfd;
     plots_.currentColour = memory.currentColour;
     const QString today = formatDate(today_(), u"yyyy/mm/dd");
+    QStringList replaced;
     for (int i = 0; i < 3; ++i) {
-        // A stored value is checked as an entry is: what does not read as a number, or lies out of
-        // range, is replaced.
-        for (const auto& [key, field] : kRestored)
-            state_.field(field, i) = validatedText(field, i, settings_.text(key, i));
+        // A stored value that does not read as a number, or lies out of range, is replaced, and the
+        // keys replaced are named.
+        for (const auto& [key, field] : kRestored) {
+            const QString shown = validatedText(field, i, settings_.text(key, i));
+            const SettingKey* k = findSettingKey(QString::fromUtf8(key));
+            if (k && settings_.read(k->section, indexedKey(key, i)) != shown) replaced << indexedKey(key, i);
+            state_.field(field, i) = shown;
+        }
         state_.field(Field::TvTestDate, i) = today;
         state_.field(Field::ElecTestDate, i) = today;
     }
@@ -124,8 +132,24 @@ void Console::load() {
     state_.toolbarVisible = true;
     for (const QString& key : {link_texts::kKeyTest46, link_texts::kKeyTest16, link_texts::kKeyEthernet})
         state_.button(key).enabled = false;
+    state_.startBlocked = link_texts::kNoTemperatureRead;
     settings_.sync();
+    announceStartUp(replaced);
     emit changed();
+}
+
+void Console::announce(const QString& text) {
+    notices_ << text;
+    qWarning("%s", qUtf8Printable(text));
+    emit changed();
+}
+
+void Console::announceStartUp(const QStringList& replacedKeys) {
+    if (const QString aside = settings_.setAsideFile(); !aside.isEmpty())
+        announce(QStringLiteral("设置文件已损坏：") + settings_.fileName() + QStringLiteral("，已移至") + aside +
+                 QStringLiteral("，各项设置恢复为初始值"));
+    if (!replacedKeys.isEmpty())
+        announce(QStringLiteral("设置文件中的无效值已用替代值代替：") + replacedKeys.join(QStringLiteral("、")));
 }
 
 void Console::applyKindFields() {

@@ -125,6 +125,13 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
         panels_[i]->setMinimumWidth(i == 6 ? 160 : 120);
         statusBar()->addWidget(panels_[i]);
     }
+    startReason_ = new QLabel(this);
+    startReason_->setObjectName(QStringLiteral("startReason"));
+    statusBar()->addPermanentWidget(startReason_);
+    notices_ = new QLabel(this);
+    notices_->setObjectName(QStringLiteral("notices"));
+    notices_->setStyleSheet(QStringLiteral("color: #b00000"));
+    statusBar()->addPermanentWidget(notices_);
     temperature_ = new QLabel(this);
     statusBar()->addPermanentWidget(temperature_);
     auto* wheelGuard = new WheelGuard(this);
@@ -432,12 +439,24 @@ QWidget* ConsoleWindow::buildBatchTab() {
 
 void ConsoleWindow::refresh() {
     const ConsoleState& s = console_.state();
+    // A start button the temperature window switched off says why, as the status bar does.
+    const bool betweenRuns = !console_.supervising() && !s.startPending && !s.startBlocked.isEmpty();
+    bool startBlocked = false;
     for (const auto& [key, action] : buttons_) {
         const auto it = s.toolbar.find(key);
         if (it == s.toolbar.end()) continue;
         action->setText(uiText(it->second.caption));
         action->setEnabled(it->second.enabled && s.toolbarEnabled && console_.commandAllowed(key));
+        const bool startKey = key == u"test13" || key == u"test46" || key == u"test16";
+        const bool blocked = startKey && betweenRuns && !it->second.enabled;
+        startBlocked = startBlocked || blocked;
+        action->setToolTip(blocked ? uiText(s.startBlocked) : action->text());
     }
+    startReason_->setText(startBlocked ? uiText(s.startBlocked) : QString());
+    QStringList notices;
+    for (const QString& n : console_.notices()) notices << uiText(n);
+    notices_->setText(notices.join(QStringLiteral("  ")));
+    notices_->setToolTip(notices.join(u'\n'));
     newMenu_->setEnabled(console_.commandAllowed(QStringLiteral("new2")));
     toolbar_->setVisible(s.toolbarVisible);
     ethernetMenu_->setText(uiText(s.ethernetMenu.caption));

@@ -261,8 +261,11 @@ void PollCycle::handleResponse(const QByteArray& bytes) {
         const bool inside = t && lo && hi && !(*t < *lo) && !(*t > *hi);
         state_.tempOk = inside;
         // The window gates the start buttons only between runs, while no start owns them.
-        if (state_.n == 0 && !state_.startPending && !state_.testRun)
+        if (state_.n == 0 && !state_.startPending && !state_.testRun) {
             for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
+            state_.startBlocked =
+                inside ? QString() : temperatureBlocksStart(state_.testTemperature, state_.tempLow, state_.tempHigh);
+        }
     }
     if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();
     showAcquisitionWait();

@@ -4,6 +4,7 @@
 #include "settings/validation.h"
 #include "support/scripted_prompter.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -174,6 +175,15 @@ TEST_F(ConsoleModelTest, StartUpChecksStoredParametersLikeEntries) {
     console->load();
     for (const Case& c : cases) EXPECT_EQ(field(c.field, c.ch), QString::fromUtf8(c.shown)) << c.key;
     EXPECT_EQ(settings->read(Section::Canshu, u"hcdy(0)"), u"abc");  // the store is not rewritten
+    // The keys replaced are named, channel by channel, once.
+    EXPECT_EQ(console->notices(),
+              QStringList{QStringLiteral("设置文件中的无效值已用替代值代替：hcdy(0)、Thy(0)、hcdy(1)、csdl(1)、djyshxz(1)、ldldy(2)")});
+}
+
+TEST_F(ConsoleModelTest, StartUpWithAGoodStoreAnnouncesNothing) {
+    settings->initialiseMissing();
+    console->load();
+    EXPECT_TRUE(console->notices().isEmpty());
 }
 
 TEST_F(ConsoleModelTest, LinkageCopiesWithinTheGroupAndFormationVoltageAmongAllSix) {
@@ -334,7 +344,9 @@ TEST_F(ConsoleModelTest, DamagedSettingsFileStartsWithFirstValues) {
     {
         QFile f(dir.filePath("s.ini"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\x00\x01[[[canshu\n=====\xff\xfe");
+        // Written whole, its NUL included (a C string would stop before it and leave the file empty).
+        static const char damaged[] = "\x00\x01[[[canshu\n=====\xff\xfe";
+        f.write(damaged, sizeof damaged - 1);
     }
     settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
     console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
@@ -343,4 +355,9 @@ TEST_F(ConsoleModelTest, DamagedSettingsFileStartsWithFirstValues) {
     EXPECT_EQ(field(Field::DelayTime, 0), u"180");
     EXPECT_EQ(console->state().coefficients.KV[0], 1.0f);
     EXPECT_TRUE(settings->holdsEveryKey());
+    // Announced once: which file, and where it went.
+    const QString aside = settings->setAsideFile();
+    ASSERT_TRUE(QFile::exists(aside));
+    EXPECT_EQ(console->notices(), QStringList{QStringLiteral("设置文件已损坏：") + dir.filePath("s.ini") +
+                                              QStringLiteral("，已移至") + aside + QStringLiteral("，各项设置恢复为初始值")});
 }
