@@ -10,6 +10,7 @@
 #include "link/link_texts.h"
 #include "settings/field_catalogue.h"
 #include "sim/instrument.h"
+#include "sim/pty_endpoint.h"
 #include "sim/tcp_endpoint.h"
 #include "support/event_wait.h"
 #include "support/in_process_run.h"
@@ -313,6 +314,47 @@ TEST_F(LinkedWindow, DisconnectingEthernetDuringARunAsksFirstAndStopsTheRunAsThe
     const int saveQuestion = prompter.indexOf(QStringLiteral("测试结束，需要保存吗？"));
     ASSERT_GE(stopped, 0);
     EXPECT_GT(saveQuestion, stopped);
+}
+
+TEST_F(SafetyWindow, ClosingTheSerialPortDuringARunAsksFirstAndStopsTheRunAsTheOperators) {
+    sim::Config config;
+    config.link.steadyTemperature = true;
+    sim::Instrument instrument{config};
+    sim::PtyEndpoint pty(instrument, dir.filePath(QStringLiteral("com2")));
+    ASSERT_TRUE(pty.open()) << pty.errorString().toStdString();
+    std::vector<sim::DecodedCommand> received;
+    pty.setFrameObserver([&](const QByteArray& frame) {
+        if (const auto c = sim::Instrument::decodeCommand(frame); c && !c->handshake) received.push_back(*c);
+    });
+    settings->write(Section::Canshu, u"compath(2)", pty.linkPath());
+    menuEntry(QStringLiteral("COM2"))->trigger();
+    ASSERT_TRUE(waitFor([&] { return console->connection().serialOpen() && !console->connection().scanning(); }));
+    ASSERT_TRUE(waitFor([&] { return state().tempOk && button(QStringLiteral("test16"))->isEnabled(); }));
+    for (int c = 0; c < kChannels; ++c) state().field(Field::DelayTime, c) = QStringLiteral("600");
+    prompter.answers = {true};
+    click(QStringLiteral("test16"));
+    ASSERT_TRUE(waitFor([&] { return state().n > 3 && !received.empty() && received.back().runCommand == kRunCommandActive; }));
+
+    prompter.answers = {false};
+    menuEntry(QStringLiteral("关闭串口"))->trigger();
+    const auto* asked = prompter.find(kCloseLinkDuringRun);
+    ASSERT_NE(asked, nullptr);
+    EXPECT_TRUE(asked->defaultNo);
+    EXPECT_TRUE(console->supervising());
+    EXPECT_TRUE(console->connection().serialOpen());
+
+    prompter.shown.clear();
+    prompter.answers = {true, false};
+    menuEntry(QStringLiteral("关闭串口"))->trigger();
+    ASSERT_TRUE(waitFor([&] { return !console->supervising(); }));
+    EXPECT_FALSE(console->connection().serialOpen());
+    EXPECT_EQ(received.back().runCommand, kRunCommandIdle);
+    EXPECT_EQ(received.back().n, 0);
+    EXPECT_FALSE(received.back().channelOn(0));
+    EXPECT_EQ(prompter.count(kPollFailure), 0);
+    const int stopped = prompter.indexOf(kRunStoppedByClose);
+    ASSERT_GE(stopped, 0);
+    EXPECT_GT(prompter.indexOf(QStringLiteral("测试结束，需要保存吗？")), stopped);
 }
 
 TEST_F(SafetyWindow, AQuestionThatGivesSomethingUpHasNoAsItsDefaultButton) {
