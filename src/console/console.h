@@ -48,7 +48,7 @@ public:
     // first (No is the default answer). True when the console may close.
     bool confirmClose();
     // Closing during a run, once confirmed: the run is given up (nothing more is sampled, no save
-    // question), the instrument gets the frame a stopped run sends (run word off, every channel
+    // question), the instrument gets the frame a stopped run sends (run word off, the run's channels
     // off) and its answer is awaited, bounded, before `stopped` is called; the link closes after.
     // False, calling nothing, when no run drives the instrument.
     bool stopInstrumentBeforeClose(std::function<void()> stopped);
@@ -91,9 +91,10 @@ public:
     // prompter and puts the text from before the entry back.
     void setFieldText(Field f, int ch, const QString& text);
     void completeEntry(Field f, int ch);
-    // While a run is supervised, the set-points and position code of its channels stay as they
-    // started: an entry is locked when it would change one of them, on the channel itself or,
-    // through linkage, on a running channel.
+    // While a run is supervised, what its channels run with stays as it started: the set-points,
+    // every field that decides where a test ends or how it is judged, and what its record holds
+    // (record name, tester, date, water temperature). An entry is locked when it would change one
+    // of them, on the channel itself or, through linkage, on a running channel.
     bool entryLocked(Field f, int ch) const;
 
     // The instrument's address and port (IP, 端口) and the temperature window (设置温度：): a

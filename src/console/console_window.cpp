@@ -389,7 +389,7 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
                 connect(edit, &QLineEdit::textEdited, this, [this, edit, f, ch](const QString& t) {
                     console_.setFieldText(f, ch, t);
                     // Vr取值比 takes every change that is a valid value as it is typed; a text on its
-                    // way to one ("", "0.") waits for the end of the entry, which refuses it.
+                    // way to one ("", "1.") waits for the end of the entry, which refuses it when it stays so.
                     if (f == Field::VrRatio && entryRefusal(f, t).isEmpty()) completeEntry(edit, f, ch);
                 });
                 connect(edit, &QLineEdit::editingFinished, this, [this, edit, f, ch] { completeEntry(edit, f, ch); });
