@@ -22,10 +22,6 @@ QString journalNotWritten(const QString& reason) {
     return QStringLiteral("运行记录无法写入，测试中断时数据无法恢复：") + reason;
 }
 
-namespace {
-
-}  // namespace
-
 QString Console::journalFolder() const { return QDir(settings_.text("dbpath")).absolutePath(); }
 
 RunState Console::runState() const { return runStateOf(state_, view_, plots_); }

@@ -388,8 +388,9 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
                 if (fieldSpec(f).entry == FieldEntry::Result) edit->setMinimumWidth(widthForWidest(edit));
                 connect(edit, &QLineEdit::textEdited, this, [this, edit, f, ch](const QString& t) {
                     console_.setFieldText(f, ch, t);
-                    // Vr取值比 takes every change that is a valid value as it is typed; a text on its
-                    // way to one ("", "1.") waits for the end of the entry, which refuses it when it stays so.
+                    // Vr取值比 takes every change that is a valid value as it is typed; a text on
+                    // its way to one ("", "1.") waits for the end of the entry, which refuses it
+                    // if it stays so.
                     if (f == Field::VrRatio && entryRefusal(f, t).isEmpty()) completeEntry(edit, f, ch);
                 });
                 connect(edit, &QLineEdit::editingFinished, this, [this, edit, f, ch] { completeEntry(edit, f, ch); });
