@@ -585,9 +585,11 @@ void ConsoleWindow::closeEvent(QCloseEvent* e) {
         if (operatorFields_) operatorFields_->dropPendingEntries();
         // A run in progress is stopped on the instrument before its link closes: the window closes
         // once the stop frame was answered (or its wait ran out).
-        const bool waiting = console_.stopInstrumentBeforeClose([this] {
-            readyToClose_ = true;
-            if (stoppingForClose_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        const bool waiting = console_.stopInstrumentBeforeClose([window = QPointer<ConsoleWindow>(this)] {
+            if (!window) return;  // gone meanwhile
+            window->readyToClose_ = true;
+            if (window->stoppingForClose_)
+                QMetaObject::invokeMethod(window.data(), &QWidget::close, Qt::QueuedConnection);
         });
         if (waiting && !readyToClose_) {
             stoppingForClose_ = true;
