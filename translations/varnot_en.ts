@@ -1819,5 +1819,57 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
         <source>数值无效：Speci</source>
         <translation>Invalid value: Speci</translation>
     </message>
+    <message>
+        <source>设置文件已损坏：</source>
+        <translation>The settings file is damaged: </translation>
+    </message>
+    <message>
+        <source>，已移至</source>
+        <translation>, moved to </translation>
+    </message>
+    <message>
+        <source>，各项设置恢复为初始值</source>
+        <translation>; every setting is back at its first value</translation>
+    </message>
+    <message>
+        <source>设置文件中的无效值已用替代值代替：</source>
+        <translation>Invalid values in the settings file were replaced: </translation>
+    </message>
+    <message>
+        <source>运行记录无法写入，测试中断时数据无法恢复：</source>
+        <translation>The run journal cannot be written; an interrupted test cannot be recovered: </translation>
+    </message>
+    <message>
+        <source>测试正在进行，断开通讯将停止测试，确定要断开吗？</source>
+        <translation>A test is running. Disconnecting stops the test. Disconnect?</translation>
+    </message>
+    <message>
+        <source>测试已由操作员停止，通讯已断开</source>
+        <translation>The test was stopped by the operator; the link is closed</translation>
+    </message>
+    <message>
+        <source>尚未读到水温，不能开始测试</source>
+        <translation>No water temperature read yet; the test cannot start</translation>
+    </message>
+    <message>
+        <source> ℃ 之间，不能开始测试</source>
+        <translation> ℃; the test cannot start</translation>
+    </message>
+    <message>
+        <source>不是有效日期</source>
+        <translation>not a valid date</translation>
+    </message>
+    <message>
+        <source>范围是</source>
+        <translation>the range is </translation>
+    </message>
+    <message>
+        <source>的存储值“</source>
+        <translation> stored value “</translation>
+    </message>
+    <message>
+        <source>”未采用：</source>
+        <translation>” not taken: </translation>
+    </message>
 </context>
 </TS>

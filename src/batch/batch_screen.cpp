@@ -2,6 +2,7 @@
 
 #include "common/text_number.h"
 #include "report/report_output.h"
+#include "settings/validation.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -15,6 +15,9 @@ public:
     virtual void message(const QString& text, const QString& title) = 0;
     // A Yes/No question; true for Yes.
     virtual bool question(const QString& text, const QString& title) = 0;
+    // A Yes/No question whose Yes gives something up (a run, a test not stored): No is the default
+    // button, so Enter or Escape keeps things as they are. True for Yes.
+    virtual bool askDefaultNo(const QString& text, const QString& title) { return question(text, title); }
     // A save-file dialog; an empty text when the operator cancels. The filter is written as
     // description|pattern pairs ("图本文件(.bmp)|*.bmp|*.*").
     virtual QString saveFileName(const QString& proposedName, const QString& filter) = 0;

@@ -5,6 +5,8 @@
 #include "settings/field_catalogue.h"
 #include "settings/validation.h"
 
+#include <QStringList>
+
 namespace varnot {
 
 namespace {
@@ -71,6 +73,7 @@ Console::Console(SettingsStore& settings, Prompter& prompter, Timing timing, std
     groupReadout_ = {QStringLiteral("坐标123："), QStringLiteral("坐标456："), QStringLiteral("坐标1-6：")};
     connect(&connection_, &Connection::changed, this, &Console::changed);
     connect(&poll_, &PollCycle::changed, this, &Console::changed);
+    journal_.onWriteFailure = [this](const QString& reason) { announce(journalNotWritten(reason)); };
 }
 
 void Console::load() {
@@ -83,11 +86,16 @@ void Console::load() {
     plots_.hxfd = memory.hxfd;
     plots_.currentColour = memory.currentColour;
     const QString today = formatDate(today_(), u"yyyy/mm/dd");
+    QStringList replaced;
     for (int i = 0; i < 3; ++i) {
-        // A stored value is checked as an entry is: what does not read as a number, or lies out of
-        // range, is replaced.
-        for (const auto& [key, field] : kRestored)
-            state_.field(field, i) = validatedText(field, i, settings_.text(key, i));
+        // A stored value that does not read as a number, or lies out of range, is replaced, and the
+        // keys replaced are named.
+        for (const auto& [key, field] : kRestored) {
+            const QString shown = validatedText(field, i, settings_.text(key, i));
+            const SettingKey* k = findSettingKey(QString::fromUtf8(key));
+            if (k && settings_.read(k->section, indexedKey(key, i)) != shown) replaced << indexedKey(key, i);
+            state_.field(field, i) = shown;
+        }
         state_.field(Field::TvTestDate, i) = today;
         state_.field(Field::ElecTestDate, i) = today;
     }
@@ -130,8 +138,24 @@ void Console::load() {
     state_.toolbarVisible = true;
     for (const QString& key : {link_texts::kKeyTest46, link_texts::kKeyTest16, link_texts::kKeyEthernet})
         state_.button(key).enabled = false;
+    state_.startBlocked = link_texts::kNoTemperatureRead;
     settings_.sync();
+    announceStartUp(replaced);
     emit changed();
+}
+
+void Console::announce(const QString& text) {
+    notices_ << text;
+    qWarning("%s", qUtf8Printable(text));
+    emit changed();
+}
+
+void Console::announceStartUp(const QStringList& replacedKeys) {
+    if (const QString aside = settings_.setAsideFile(); !aside.isEmpty())
+        announce(QStringLiteral("设置文件已损坏：") + settings_.fileName() + QStringLiteral("，已移至") + aside +
+                 QStringLiteral("，各项设置恢复为初始值"));
+    if (!replacedKeys.isEmpty())
+        announce(QStringLiteral("设置文件中的无效值已用替代值代替：") + replacedKeys.join(QStringLiteral("、")));
 }
 
 void Console::applyKindFields() {
@@ -168,8 +192,8 @@ bool Console::runsChannel(int c) const { return supervising_ && c >= state_.firs
 bool Console::entryLocked(Field f, int ch) const {
     if (!supervising_ || !lockedWhileRunning(f)) return false;
     if (runsChannel(ch)) return true;
-    // Position codes are not copied to linked channels; the set-points are.
-    if (f == Field::TvPosition || f == Field::ElecPosition) return false;
+    // An entry copied to linked channels is locked when it would reach a running one.
+    if (!linkedOnEntry(f)) return false;
     for (int c : linkTargets(f, ch, linked_))
         if (runsChannel(c)) return true;
     return false;
@@ -237,8 +261,10 @@ void Console::completeEntry(Field f, int ch) {
         const CompletedEntry done = completeEntryText(f, ch, text, before, today_());
         text = done.text;
         if (!done.refusal.isEmpty()) {
+            // Refused: the field is as it was before the entry, and nothing is copied or redrawn.
             emit changed();  // the field shows the kept text behind the message
             prompter_.message(done.refusal, QString::fromUtf8(kApplicationName));
+            return;
         }
         if (spec.entry == FieldEntry::Free) {
             emit changed();

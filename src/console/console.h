@@ -33,6 +33,9 @@
 
 namespace varnot {
 
+// What the status bar says of a run journal that cannot be written, with the file and the reason.
+QString journalNotWritten(const QString& reason);
+
 class Console : public QObject {
     Q_OBJECT
 public:
@@ -46,8 +49,25 @@ public:
     // nothing is written.
     void unload();
     // Before closing: a run in progress, or a finished test not stored whole, is asked about
-    // first. True when the console may close.
+    // first (No is the default answer). True when the console may close.
     bool confirmClose();
+    // Closing during a run, once confirmed: the run is given up (nothing more is sampled, no save
+    // question), the instrument gets the frame a stopped run sends (run word off, the run's channels
+    // off) and its answer is awaited, bounded, before `stopped` is called; the link closes after.
+    // False, calling nothing, when no run drives the instrument.
+    bool stopInstrumentBeforeClose(std::function<void()> stopped);
+
+    // 关闭串口 and 以太网连接/以太网断开 as the operator gives them. Closing the link under a run asks
+    // first (No is the default and keeps the run); Yes is the operator's stop: the instrument gets
+    // the stop frame, then the link closes, the operator is told the run was stopped, and the run
+    // ends with its save question.
+    void closeSerialCommand();
+    void ethernetCommand();
+
+    // What the console has announced (newest last), shown in the status bar and logged: stored
+    // settings replaced at start-up, a damaged settings file set aside, a run journal that cannot
+    // be written.
+    const QStringList& notices() const { return notices_; }
     // Start-up after a run that never ended in order (a crash, a kill, a power cut): its journal in
     // the folder of the local test databases is offered back. Yes puts the run's channels, fields
     // and curves back as they stood at its last sample, as a stopped run's end leaves them, and asks
@@ -75,9 +95,10 @@ public:
     // prompter and puts the text from before the entry back.
     void setFieldText(Field f, int ch, const QString& text);
     void completeEntry(Field f, int ch);
-    // While a run is supervised, the set-points and position code of its channels stay as they
-    // started: an entry is locked when it would change one of them, on the channel itself or,
-    // through linkage, on a running channel.
+    // While a run is supervised, what its channels run with stays as it started: the set-points,
+    // every field that decides where a test ends or how it is judged, and what its record holds
+    // (record name, tester, date, water temperature). An entry is locked when it would change one
+    // of them, on the channel itself or, through linkage, on a running channel.
     bool entryLocked(Field f, int ch) const;
 
     // The instrument's address and port (IP, 端口) and the temperature window (设置温度：): a
@@ -215,6 +236,9 @@ signals:
 
 private:
     void redrawAxesFor(const std::vector<int>& channels);
+    void announce(const QString& text);
+    void announceStartUp(const QStringList& replacedKeys);
+    void closeLinkUnderRun(const std::function<void()>& close);
     void applyKindFields();
     bool runsChannel(int c) const;
     void completePendingEntries();
@@ -264,6 +288,10 @@ private:
     // after every tick and after every stop.
     QTimer stepTimer_;
     bool supervising_ = false;
+    // The operator closes the link under the run: its end waits until the stop frame was answered
+    // and the link is closed.
+    bool linkStopping_ = false;
+    QStringList notices_;
     // The start buttons as they were before a start, shown again when the start is refused.
     std::array<Control, 3> startButtonsBefore_{};
     std::pair<int, int> rangeBefore_{0, 2};

@@ -3,6 +3,7 @@
 #include "console/console.h"
 
 #include "batch/batch_screen.h"
+#include "settings/validation.h"
 
 #include <QStringList>
 
@@ -42,7 +43,8 @@ bool Console::showStoredRecord(int displayGroup, int slot, const StoredRecord& r
     std::array<QString, kFieldCount> own;
     for (int f = 0; f < kFieldCount; ++f) own[std::size_t(f)] = state_.fields[std::size_t(f)][slot];
     Live l = live();
-    if (!displayRecord(l, slot, record, error)) {
+    QStringList refused;
+    if (!displayRecord(l, slot, record, error, &refused)) {
         emit changed();
         return false;
     }
@@ -64,6 +66,8 @@ bool Console::showStoredRecord(int displayGroup, int slot, const StoredRecord& r
         boiling_[g] = *after ? Boiling::After : Boiling::Before;
     }
     emit changed();
+    // A stored value its field refused is named once the record shows.
+    if (!refused.isEmpty()) prompter_.message(refused.join(u'\n'), QStringLiteral("信息提示"));
     return true;
 }
 
@@ -81,8 +85,13 @@ bool Console::showBatch(const BatchContents& contents) {
     PerChannel<std::array<QString, kFieldCount>> own{};
     for (int c = 0; c < kChannels; ++c)
         for (int f = 0; f < kFieldCount; ++f) own[c][std::size_t(f)] = state_.fields[std::size_t(f)][c];
+    // The batch's VF enters 化成电压 1-3 only as the field would take it typed.
+    QStringList refusals;
     for (int c = 0; c < 3; ++c) {
-        state_.field(Field::FormationVoltage, c) = contents.batch->vf;
+        if (const QString why = storedValueRefusal(Field::FormationVoltage, c, contents.batch->vf); why.isEmpty())
+            state_.field(Field::FormationVoltage, c) = contents.batch->vf;
+        else if (!refusals.contains(why))
+            refusals << why;
         state_.field(Field::TvTestNumber, c) = contents.batch->serial;
     }
     drawBatchCurves(plots_, state_, contents, tr);
@@ -104,6 +113,7 @@ bool Console::showBatch(const BatchContents& contents) {
         }
     }
     emit changed();
+    if (!refusals.isEmpty()) prompter_.message(refusals.join(u'\n'), QStringLiteral("信息提示"));
     return true;
 }
 

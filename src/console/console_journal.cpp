@@ -18,6 +18,10 @@ const QString kRecoverQuestion = QStringLiteral("上次测试未正常结束，�
 
 }  // namespace
 
+QString journalNotWritten(const QString& reason) {
+    return QStringLiteral("运行记录无法写入，测试中断时数据无法恢复：") + reason;
+}
+
 QString Console::journalFolder() const { return QDir(settings_.text("dbpath")).absolutePath(); }
 
 RunState Console::runState() const { return runStateOf(state_, view_, plots_); }
@@ -36,9 +40,9 @@ void Console::beginJournal() {
         m.linkageSwitch[g] = linkageSwitch_[g];
     }
     m.currentVisible = currentVisible_;
-    // A folder that cannot be written keeps no journal; the run itself goes on.
-    if (QString error; !journal_.begin(m, runState(), &error))
-        qWarning("run journal not kept: %s", qUtf8Printable(error));
+    // A folder that cannot be written keeps no journal; the run itself goes on, and the operator
+    // is told that a crash would lose it.
+    if (QString error; !journal_.begin(m, runState(), &error)) announce(journalNotWritten(error));
 }
 
 bool Console::recoverInterruptedRun() {

@@ -57,7 +57,7 @@ void Console::toolbarCommand(const QString& key) {
     } else if (key == u"save2") {
         save2Click();
     } else if (key == link_texts::kKeyEthernet) {
-        connection_.ethernetToggle();
+        ethernetCommand();
     }
 }
 
@@ -232,8 +232,9 @@ void Console::visitStep() {
     }
     if (allChannelsStopped()) {
         // The end of the run asks its question only once no box is open, so it never overtakes
-        // the message it follows (a lost link's failure message, say).
-        if (prompter_.showing()) {
+        // the message it follows (a lost link's failure message, say), and only once a link the
+        // operator closes under the run is closed.
+        if (prompter_.showing() || linkStopping_) {
             stepTimer_.start(timing_.scaled(50));
             return;
         }

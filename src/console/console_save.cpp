@@ -150,7 +150,7 @@ bool Console::confirmDiscardOf(const std::vector<int>& channels) {
     for (int c : channels)
         if (tests_[c].unsaved()) names << QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路");
     if (names.isEmpty()) return true;
-    return prompter_.question(kDiscardQuestion + QStringLiteral("\n未保存：") + names.join(QStringLiteral("、")),
+    return prompter_.askDefaultNo(kDiscardQuestion + QStringLiteral("\n未保存：") + names.join(QStringLiteral("、")),
                               QStringLiteral("信息提示"));
 }
 
@@ -165,8 +165,8 @@ void Console::recordsDeleted(TestKind kind, const QStringList& names) {
 }
 
 bool Console::confirmClose() {
-    if (supervising_) return prompter_.question(QStringLiteral("测试正在进行，确定要退出吗？"), QStringLiteral("信息提示"));
-    if (unsavedTest()) return prompter_.question(QStringLiteral("测试数据尚未保存，确定要退出吗？"), QStringLiteral("信息提示"));
+    if (supervising_) return prompter_.askDefaultNo(QStringLiteral("测试正在进行，确定要退出吗？"), QStringLiteral("信息提示"));
+    if (unsavedTest()) return prompter_.askDefaultNo(QStringLiteral("测试数据尚未保存，确定要退出吗？"), QStringLiteral("信息提示"));
     return true;
 }
 

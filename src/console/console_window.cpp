@@ -10,6 +10,7 @@
 #include "statistics/statistics_window.h"
 #include "report/report_printer.h"
 #include "settings/field_catalogue.h"
+#include "settings/validation.h"
 #include "ui_text/ui_text.h"
 
 #include <QAbstractSpinBox>
@@ -124,6 +125,13 @@ ConsoleWindow::ConsoleWindow(Console& console, QWidget* parent) : QMainWindow(pa
         panels_[i]->setMinimumWidth(i == 6 ? 160 : 120);
         statusBar()->addWidget(panels_[i]);
     }
+    startReason_ = new QLabel(this);
+    startReason_->setObjectName(QStringLiteral("startReason"));
+    statusBar()->addPermanentWidget(startReason_);
+    notices_ = new QLabel(this);
+    notices_->setObjectName(QStringLiteral("notices"));
+    notices_->setStyleSheet(QStringLiteral("color: #b00000"));
+    statusBar()->addPermanentWidget(notices_);
     temperature_ = new QLabel(this);
     statusBar()->addPermanentWidget(temperature_);
     auto* wheelGuard = new WheelGuard(this);
@@ -160,8 +168,8 @@ void ConsoleWindow::buildMenus() {
     QMenu* open = commMenu_->addMenu(QStringLiteral("打开串口"));
     for (int p = 1; p <= 5; ++p)
         addCommand(open, QStringLiteral("COM%1").arg(p), [this, p] { console_.connection().serialConnect(p); });
-    addCommand(commMenu_, QStringLiteral("关闭串口"), [this] { console_.connection().serialClose(); });
-    ethernetMenu_ = addCommand(commMenu_, QStringLiteral("以太网连接"), [this] { console_.connection().ethernetToggle(); });
+    addCommand(commMenu_, QStringLiteral("关闭串口"), [this] { console_.closeSerialCommand(); });
+    ethernetMenu_ = addCommand(commMenu_, QStringLiteral("以太网连接"), [this] { console_.ethernetCommand(); });
 
     QAction* query = menuBar()->addAction(QStringLiteral("查询"), this, [this] { command([this] { openHistory(); }); });
     query->setObjectName(QStringLiteral("query1"));
@@ -380,7 +388,10 @@ QWidget* ConsoleWindow::buildParameterTab(bool electrolyte) {
                 if (fieldSpec(f).entry == FieldEntry::Result) edit->setMinimumWidth(widthForWidest(edit));
                 connect(edit, &QLineEdit::textEdited, this, [this, edit, f, ch](const QString& t) {
                     console_.setFieldText(f, ch, t);
-                    if (f == Field::VrRatio) completeEntry(edit, f, ch);  // checked on every change
+                    // Vr取值比 takes every change that is a valid value as it is typed; a text on
+                    // its way to one ("", "1.") waits for the end of the entry, which refuses it
+                    // if it stays so.
+                    if (f == Field::VrRatio && entryRefusal(f, t).isEmpty()) completeEntry(edit, f, ch);
                 });
                 connect(edit, &QLineEdit::editingFinished, this, [this, edit, f, ch] { completeEntry(edit, f, ch); });
                 edit->setObjectName(objectNameOf(f, ch));
@@ -440,12 +451,24 @@ QWidget* ConsoleWindow::buildBatchTab() {
 
 void ConsoleWindow::refresh() {
     const ConsoleState& s = console_.state();
+    // A start button the temperature window switched off says why, as the status bar does.
+    const bool betweenRuns = !console_.supervising() && !s.startPending && !s.startBlocked.isEmpty();
+    bool startBlocked = false;
     for (const auto& [key, action] : buttons_) {
         const auto it = s.toolbar.find(key);
         if (it == s.toolbar.end()) continue;
         action->setText(uiText(it->second.caption));
         action->setEnabled(it->second.enabled && s.toolbarEnabled && console_.commandAllowed(key));
+        const bool startKey = key == u"test13" || key == u"test46" || key == u"test16";
+        const bool blocked = startKey && betweenRuns && !it->second.enabled;
+        startBlocked = startBlocked || blocked;
+        action->setToolTip(blocked ? uiText(s.startBlocked) : action->text());
     }
+    startReason_->setText(startBlocked ? uiText(s.startBlocked) : QString());
+    QStringList notices;
+    for (const QString& n : console_.notices()) notices << uiText(n);
+    notices_->setText(notices.join(QStringLiteral("  ")));
+    notices_->setToolTip(notices.join(u'\n'));
     newMenu_->setEnabled(console_.commandAllowed(QStringLiteral("new2")));
     toolbar_->setVisible(s.toolbarVisible);
     ethernetMenu_->setText(uiText(s.ethernetMenu.caption));
@@ -559,14 +582,36 @@ ConsoleWindow::~ConsoleWindow() {
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* e) {
-    completeFocusedEntry();
-    // A run in progress or a finished test not stored whole is asked about first; No keeps
-    // everything as it is.
-    if (!console_.confirmClose()) {
-        e->ignore();
-        return;
+    if (!readyToClose_) {
+        if (stoppingForClose_) {  // the instrument's answer to the stop is still awaited
+            e->ignore();
+            return;
+        }
+        completeFocusedEntry();
+        // A run in progress or a finished test not stored whole is asked about first; No keeps
+        // everything as it is.
+        if (!console_.confirmClose()) {
+            e->ignore();
+            return;
+        }
+        // Closing writes nothing: the address or temperature bound still being typed is not kept.
+        if (operatorFields_) operatorFields_->dropPendingEntries();
+        // A run in progress is stopped on the instrument before its link closes: the window closes
+        // once the stop frame was answered (or its wait ran out).
+        const bool waiting = console_.stopInstrumentBeforeClose([window = QPointer<ConsoleWindow>(this)] {
+            if (!window) return;  // gone meanwhile
+            window->readyToClose_ = true;
+            if (window->stoppingForClose_)
+                QMetaObject::invokeMethod(window.data(), &QWidget::close, Qt::QueuedConnection);
+        });
+        if (waiting && !readyToClose_) {
+            stoppingForClose_ = true;
+            for (QWidget* w : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(toolbar_), centralWidget()})
+                w->setEnabled(false);
+            e->ignore();
+            return;
+        }
     }
-    // Closing writes nothing: the address or temperature bound still being typed is not kept.
     if (operatorFields_) operatorFields_->dropPendingEntries();
     console_.unload();
     // The windows opened from the console go with it.

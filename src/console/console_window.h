@@ -98,6 +98,13 @@ private:
     std::array<std::array<QGroupBox*, 3>, 2> switchBoxes_{};
     QAction* newMenu_ = nullptr;  // 文件 -> 新建
     QLabel* temperature_ = nullptr;
+    // Status bar: why the start buttons are off, and what the console announced.
+    QLabel* startReason_ = nullptr;
+    QLabel* notices_ = nullptr;
+    // Closing under a run: the instrument's answer to the stop frame is awaited, then the window
+    // closes for good.
+    bool stoppingForClose_ = false;
+    bool readyToClose_ = false;
     // Readouts beside the channel plots: V, I, TA, TB, Vm, VT (caption and value), the mouse
     // readout below each channel plot (Label70) and beside each combined plot (Label67).
     std::array<std::array<QLabel*, 6>, kChannels> readoutCaption_{};

@@ -22,9 +22,13 @@ namespace {
 
 // A box whose text is shown as written: a record name or tester such as "<b>A1</b>" is not markup.
 int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-            QMessageBox::StandardButtons buttons) {
+            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(defaultButton);
+        box.setEscapeButton(defaultButton);
+    }
     return box.exec();
 }
 
@@ -38,6 +42,12 @@ void QtPrompter::message(const QString& text, const QString& title) {
 bool QtPrompter::question(const QString& text, const QString& title) {
     Open open(open_);
     return showBox(parent_, QMessageBox::Question, uiText(title), uiText(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtPrompter::askDefaultNo(const QString& text, const QString& title) {
+    Open open(open_);
+    return showBox(parent_, QMessageBox::Question, uiText(title), uiText(text), QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString QtPrompter::saveFileName(const QString& proposedName, const QString& filter) {

@@ -14,6 +14,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void message(const QString& text, const QString& title) override;
     bool question(const QString& text, const QString& title) override;
+    bool askDefaultNo(const QString& text, const QString& title) override;
     QString saveFileName(const QString& proposedName, const QString& filter) override;
     bool printDialog(QPrinter& printer) override;
     bool showing() const override { return open_ > 0; }

@@ -4,6 +4,7 @@
 #include "acquisition/plot_axes.h"
 #include "acquisition/sampling.h"
 #include "common/text_number.h"
+#include "settings/validation.h"
 #include "storage/sql_support.h"
 #include "storage/local_records.h"
 
@@ -151,21 +152,35 @@ float zoomForSpan(int span) {
 
 namespace {
 
-// The slot's fields as the record fills them.
-void fillFields(ConsoleState& state, int s, const StoredRecord& record) {
+// The slot's fields as the record fills them; with `refused`, a stored value the field would refuse
+// typed is left out and its reason noted.
+void fillFields(ConsoleState& state, int s, const StoredRecord& record, QStringList* refused = nullptr) {
     for (const FieldSource& f : fieldsOf(record.kind)) {
         const QString column = QString::fromUtf8(f.column);
-        state.field(f.field, s) = fieldText(record.values.value(column), column == u"测试日期");
+        const QString text = fieldText(record.values.value(column), column == u"测试日期");
+        // A value the record does not hold (NULL) shows as empty: nothing of it to check.
+        if (refused && !text.isEmpty()) {
+            if (const QString why = storedValueRefusal(f.field, s, text); !why.isEmpty()) {
+                *refused << why;
+                continue;
+            }
+        }
+        state.field(f.field, s) = text;
     }
+}
+
+// The samples a record's own columns ask to draw (what recordDisplayable checked the curve for).
+int recordSpan(const StoredRecord& record) {
+    ConsoleState filled;
+    fillFields(filled, 0, record);
+    return std::min(displaySpan(filled, 0, record.kind), kLastSample);
 }
 
 }  // namespace
 
 bool recordDisplayable(const StoredRecord& record, QString* error) {
     // The span depends on the record's own columns only.
-    ConsoleState filled;
-    fillFields(filled, 0, record);
-    const int span = std::min(displaySpan(filled, 0, record.kind), kLastSample);
+    const int span = recordSpan(record);
     if (span >= 1 && std::size_t(span) <= record.volts.size()) return true;
     if (error)
         *error = QStringLiteral("记录 ") + record.name + QStringLiteral(" 无法显示：曲线只有 ") +
@@ -189,11 +204,14 @@ std::optional<bool> recordAfterBoiling(const StoredRecord& record) {
     return std::nullopt;
 }
 
-bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error) {
+bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error, QStringList* refused) {
     if (!recordDisplayable(record, error)) return false;
     ConsoleState& state = live.s;
-    fillFields(state, s, record);
-    const int span = std::min(displaySpan(state, s, record.kind), kLastSample);
+    QStringList left;
+    fillFields(state, s, record, &left);
+    if (refused) *refused << left;
+    // Drawn as far as the record's own columns say, whatever a refused field kept.
+    const int span = recordSpan(record);
 
     Plots& plots = live.plots;
     Curves& curves = live.curves;

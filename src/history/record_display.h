@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -53,7 +54,8 @@ bool recordDisplayable(const StoredRecord& record, QString* error);
 
 // Puts the record into the slot, whose group already runs the record's kind: fields, zoom and axes,
 // curve and marks, status text. The curve must hold at least the span; false when it does not,
-// with `error` set and nothing changed.
-bool displayRecord(Live& live, int slot, const StoredRecord& record, QString* error);
+// with `error` set and nothing changed. A stored parameter its field would refuse typed stays out:
+// the field keeps what it held, and `refused` (when given) gets the reason.
+bool displayRecord(Live& live, int slot, const StoredRecord& record, QString* error, QStringList* refused = nullptr);
 
 }  // namespace varnot

@@ -34,6 +34,8 @@ Connection::Connection(ConsoleState& state, Prompter& prompter, SettingsStore& s
     });
     tcpHandshakeTimer_.setSingleShot(true);
     connect(&tcpHandshakeTimer_, &QTimer::timeout, this, &Connection::onTcpHandshakeTimer);
+    tcpConnectTimer_.setSingleShot(true);
+    connect(&tcpConnectTimer_, &QTimer::timeout, this, &Connection::onTcpConnectTimeout);
     serial_.setReadBufferSize(kLinkReadBuffer);
     tcp_.setReadBufferSize(kLinkReadBuffer);
     connect(&serial_, &QSerialPort::readyRead, this, &Connection::onSerialReadyRead);
@@ -169,6 +171,7 @@ void Connection::ethernetToggle() {
         tcpConfirmed_ = false;
         tcpHandshakePhase_ = Scan::Idle;
         tcpHandshakeTimer_.stop();
+        tcpConnectTimer_.stop();
         tcp_.abort();
         updateEthernetDisplay();
         if (wasConfirmed) emit linkClosed();
@@ -180,10 +183,18 @@ void Connection::ethernetToggle() {
     tcpHandshake_.clear();
     const auto port = state_.tcpPort.trimmed().toUShort();
     updateEthernetDisplay();
+    tcpConnectTimer_.start(kTcpConnectMs);
     tcp_.connectToHost(state_.ipAddress.trimmed(), port);
 }
 
+void Connection::onTcpConnectTimeout() {
+    if (state_.g_Connect != 2) return;
+    // Nobody answered the connection: given up as a silent handshake is.
+    tcpHandshakeFailed();
+}
+
 void Connection::onTcpConnected() {
+    tcpConnectTimer_.stop();
     state_.g_Connect = 1;
     updateEthernetDisplay();
     // The handshake waits as on the serial line: up to the response time for an answer, then the
@@ -245,6 +256,7 @@ Connection::~Connection() {
 }
 
 void Connection::onTcpGone() {
+    tcpConnectTimer_.stop();
     if (state_.g_Connect == 0 && !tcpConfirmed_) return;
     tcpHandshakePhase_ = Scan::Idle;
     tcpHandshakeTimer_.stop();
@@ -286,6 +298,7 @@ void Connection::closeAll() {
     serialClose();
     tcpHandshakePhase_ = Scan::Idle;
     tcpHandshakeTimer_.stop();
+    tcpConnectTimer_.stop();
     if (state_.g_Connect != 0) {
         state_.g_Connect = 0;
         tcpConfirmed_ = false;

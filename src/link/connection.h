@@ -6,6 +6,9 @@
 //
 // Neither device ever holds more than kLinkReadBuffer received bytes: what a peer sends beyond
 // that waits in the system until it is read.
+//
+// A TCP connection that does not come about within kTcpConnectMs (no answer to the connection
+// itself) is given up with the connect failure message, as a silent handshake is.
 #pragma once
 
 #include "state/console_state.h"
@@ -21,6 +24,9 @@
 namespace varnot {
 
 inline constexpr qint64 kLinkReadBuffer = 4096;
+// How long an Ethernet connect may take before it counts as failed. Not shortened with the
+// console's intervals: the network does not run faster with them.
+inline constexpr int kTcpConnectMs = 3000;
 
 class Connection : public QObject {
     Q_OBJECT
@@ -67,6 +73,7 @@ private:
     void onTcpConnected();
     void onTcpReadyRead();
     void onTcpHandshakeTimer();
+    void onTcpConnectTimeout();
     void tcpHandshakeFailed();
     void onTcpGone();
     void updateEthernetDisplay();
@@ -84,6 +91,7 @@ private:
     bool tcpConfirmed_ = false;
     Scan tcpHandshakePhase_ = Scan::Idle;
     QTimer tcpHandshakeTimer_;  // response wait, then settling time
+    QTimer tcpConnectTimer_;    // the connection itself
     QByteArray tcpHandshake_;
 };
 

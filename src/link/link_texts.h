@@ -22,6 +22,17 @@ inline const QString kEthernetFailed = QStringLiteral("以太网") + QStringLite
 inline const QString kEthernetConnect = QStringLiteral("以太网连接");
 inline const QString kEthernetDisconnect = QStringLiteral("以太网断开");
 
+// Closing the link under a run: the question first, and what the operator is told after Yes.
+inline const QString kCloseLinkDuringRun = QStringLiteral("测试正在进行，断开通讯将停止测试，确定要断开吗？");
+inline const QString kRunStoppedByClose = QStringLiteral("测试已由操作员停止，通讯已断开");
+
+// Why the start buttons are off between runs.
+inline const QString kNoTemperatureRead = QStringLiteral("尚未读到水温，不能开始测试");
+inline QString temperatureBlocksStart(const QString& t, const QString& low, const QString& high) {
+    return QStringLiteral("水温 ") + t + QStringLiteral(" ℃ 不在 ") + low + QStringLiteral("–") + high +
+           QStringLiteral(" ℃ 之间，不能开始测试");
+}
+
 // Why a started run does not acquire yet.
 inline const QString kWaitingForTemperature = QStringLiteral("等待温度读数…");
 inline QString temperatureOutsideWindow(const QString& t, const QString& low, const QString& high) {

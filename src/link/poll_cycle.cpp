@@ -6,6 +6,8 @@
 #include <QScopedValueRollback>
 #include <QSerialPort>
 
+#include <utility>
+
 namespace varnot {
 
 using namespace link_texts;
@@ -56,6 +58,10 @@ PollCycle::PollCycle(ConsoleState& state, Prompter& prompter, Connection& connec
             stop();
     });
     connect(&connection_, &Connection::linkLost, this, [this] {
+        if (phase_ == Phase::Stopping) {
+            finishStop();  // no answer will come
+            return;
+        }
         if (running() || waiting()) failure();
     });
 }
@@ -76,6 +82,45 @@ void PollCycle::stop() {
     phase_ = Phase::Idle;
     waitShown_ = false;
     bindDevice(nullptr);
+    if (stopDone_) finishStop();
+}
+
+void PollCycle::sendStopFrame(std::function<void()> done) {
+    stopDone_ = std::move(done);
+    stopAttempts_ = 0;
+    pollTimer_.stop();
+    // An answer still awaited would be taken for the answer to the stop frame: it comes in first.
+    if (phase_ == Phase::Waiting) {
+        stopQueued_ = true;
+        return;
+    }
+    sendStop();
+}
+
+void PollCycle::sendStop() {
+    stopQueued_ = false;
+    PollInput in = pollInputFrom(state_);
+    keepLastValid(in, lastValid_);
+    const auto frame = buildPollFrame(in);
+    QIODevice* device = connection_.pollDevice();
+    if (!frame || !device || stopAttempts_ >= kTimeoutsPerFailure) {
+        finishStop();
+        return;
+    }
+    ++stopAttempts_;
+    bindDevice(device);
+    if (auto* port = qobject_cast<QSerialPort*>(device)) port->clear(QSerialPort::Input);
+    device->readAll();
+    device->write(*frame);
+    phase_ = Phase::Stopping;
+    responseTimer_.start(timing_.responseMs());
+}
+
+void PollCycle::finishStop() {
+    phase_ = Phase::Idle;
+    stopQueued_ = false;
+    responseTimer_.stop();
+    if (const std::function<void()> done = std::exchange(stopDone_, nullptr)) done();
 }
 
 void PollCycle::bindDevice(QIODevice* device) {
@@ -125,6 +170,13 @@ void PollCycle::attempt() {
 
 void PollCycle::onReadyRead() {
     if (!device_) return;
+    if (phase_ == Phase::Stopping) {
+        // Any whole answer will do: the instrument has read the stop frame.
+        if (device_->bytesAvailable() < kResponseSize) return;
+        device_->readAll();
+        finishStop();
+        return;
+    }
     if (phase_ != Phase::Waiting) {
         countUnasked(device_->readAll().size());  // nothing was asked: dropped
         return;
@@ -159,6 +211,11 @@ void PollCycle::showAcquisitionWait() {
 }
 
 void PollCycle::onResponseTimeout() {
+    if (phase_ == Phase::Stopping) {
+        ++timeouts_;
+        sendStop();
+        return;
+    }
     if (phase_ != Phase::Waiting) return;
     timedOut_ = true;
     ++timeouts_;
@@ -204,8 +261,11 @@ void PollCycle::handleResponse(const QByteArray& bytes) {
         const bool inside = t && lo && hi && !(*t < *lo) && !(*t > *hi);
         state_.tempOk = inside;
         // The window gates the start buttons only between runs, while no start owns them.
-        if (state_.n == 0 && !state_.startPending && !state_.testRun)
+        if (state_.n == 0 && !state_.startPending && !state_.testRun) {
             for (const QString& key : {kKeyTest13, kKeyTest46, kKeyTest16}) state_.button(key).enabled = inside;
+            state_.startBlocked =
+                inside ? QString() : temperatureBlocksStart(state_.testTemperature, state_.tempLow, state_.tempHigh);
+        }
     }
     if (state_.tempOk && state_.testRun && enableAcquisition) enableAcquisition();
     showAcquisitionWait();
@@ -217,12 +277,20 @@ void PollCycle::endTick() {
     phase_ = Phase::Idle;
     responseTimer_.stop();
     emit changed();
+    if (stopQueued_) sendStop();
 }
 
 void PollCycle::failure() {
     // Closing the link below reports the close; that is this failure, not another one.
     if (failing_) return;
     const QScopedValueRollback failing(failing_, true);
+    if (stopDone_) {
+        // The link failed while the stop frame waited: the link is closed by whoever asked for the
+        // stop, and the failure says nothing more.
+        pollTimer_.stop();
+        finishStop();
+        return;
+    }
     // Everything is stopped before the message is shown, so nothing polls behind the open box.
     phase_ = Phase::Idle;
     timedOut_ = false;

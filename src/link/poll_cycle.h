@@ -46,7 +46,15 @@ public:
     std::function<void()> enableAcquisition;
 
     void start();  // poll timer on
-    void stop();   // poll timer off, any wait abandoned
+    void stop();   // poll timer off, any wait abandoned (a stop frame's wait ends too)
+
+    // Before the link closes under a run: the polls stop and one more frame goes out, built from
+    // the run state as it is now (the run stopped, as 1-3测试停止 leaves it), once any answer still
+    // awaited is in. Its answer is awaited as a poll's is, sent again after a time-out, at most
+    // kTimeoutsPerFailure times; then, answered or not (or at once when no link is ready, or when
+    // the link fails meanwhile), `done` is called. The poll timer stays off.
+    void sendStopFrame(std::function<void()> done);
+    bool stopFramePending() const { return static_cast<bool>(stopDone_); }
     bool running() const { return pollTimer_.isActive(); }
     bool waiting() const { return phase_ == Phase::Waiting; }
     // Time-outs counted in the last tick that ended with a valid response.
@@ -73,7 +81,7 @@ signals:
     void failed();
 
 private:
-    enum class Phase { Idle, Waiting };
+    enum class Phase { Idle, Waiting, Stopping };
 
     void attempt();
     void onReadyRead();
@@ -85,6 +93,8 @@ private:
     void bindDevice(QIODevice* device);
     bool countUnasked(qint64 bytes);
     void showAcquisitionWait();
+    void sendStop();
+    void finishStop();
 
     ConsoleState& state_;
     Prompter& prompter_;
@@ -107,6 +117,9 @@ private:
     bool temperatureRead_ = false;  // a response was decoded since the link became ready
     bool waitShown_ = false;        // the link's status panel shows the acquisition wait
     bool failing_ = false;
+    std::function<void()> stopDone_;  // a stop frame is under way
+    bool stopQueued_ = false;         // it goes out when the answer awaited now is in
+    int stopAttempts_ = 0;
 };
 
 }  // namespace varnot

@@ -29,6 +29,7 @@ void syncFolder(const QString& folder) {
 bool RunJournal::begin(const JournalMeta& meta, const RunState& start, QString* error) {
     discard();
     sinceSync_.invalidate();
+    failureTold_ = true;  // until the header is on disk, a failure is begin()'s to report
     const QString folder = meta.folder;
     QDir().mkpath(folder);
     const QString name = QStringLiteral("run-%1-%2-%3")
@@ -51,6 +52,7 @@ bool RunJournal::begin(const JournalMeta& meta, const RunState& start, QString* 
         return false;
     }
     syncFolder(folder);
+    failureTold_ = false;
     return true;
 }
 
@@ -92,6 +94,10 @@ bool RunJournal::write(const QByteArray& record, Reach reach) {
     // A failed write leaves at most a torn record, which reading drops.
     if (file_.write(record) != record.size() || !file_.flush()) {
         qWarning("run journal %s: %s", qUtf8Printable(file_.fileName()), qUtf8Printable(file_.errorString()));
+        if (!failureTold_ && onWriteFailure) {
+            failureTold_ = true;
+            onWriteFailure(file_.fileName() + QStringLiteral(": ") + file_.errorString());
+        }
         return false;
     }
     const bool due = reach == Reach::Disk ||

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace varnot {
 
 class RunJournal {
@@ -35,6 +37,9 @@ public:
     // The run's tests were saved or given up (or the console ended in order): the file goes.
     void discard();
     bool active() const { return file_.isOpen(); }
+    // Told once per journal when a record of a begun journal cannot be written (a full disk, a
+    // folder gone), with the file and the reason; begin() reports its own failure to its caller.
+    std::function<void(const QString& reason)> onWriteFailure;
     QString path() const { return file_.fileName(); }
 
     // Recovery at start-up. The journals in a folder, oldest first, whatever holds them.
@@ -63,6 +68,7 @@ private:
     QElapsedTimer sinceSync_;
     RunState last_;
     int firstCh_ = 0, lastCh_ = 2;
+    bool failureTold_ = false;
 };
 
 }  // namespace varnot

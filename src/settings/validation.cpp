@@ -9,23 +9,33 @@
 namespace varnot {
 namespace {
 
-// Fields whose entry outside the range is refused with a message instead of silently replaced.
-struct RefusedOutside {
-    Field field;
-    const char* name;
-    const char* unit;
-};
-const RefusedOutside kRefusedOutside[] = {
-    {Field::LeakageTestTime, "测试时间", "秒"},
-};
-
-const Field kLockedWhileRunning[] = {Field::FormationVoltage, Field::TestCurrent,    Field::LeakageVoltage,
-                                     Field::ElecSetVoltage,   Field::ElecCurrent,    Field::TvPosition,
-                                     Field::ElecPosition};
-
 const char* kDateRefusal = "测试日期应为有效日期（yyyy/mm/dd或yyyy-mm-dd），请重新输入！";
 
 bool isDateField(Field f) { return f == Field::TvTestDate || f == Field::ElecTestDate; }
+
+// The field's name as its caption gives it, with or without the channel number, and without the
+// colon: "化成电压", "化成电压2".
+QString captionName(Field f, int ch = -1) {
+    QString name = QString::fromUtf8(fieldSpec(f).caption);
+    name.replace(QLatin1String("{n}"), ch < 0 ? QString() : QString::number(ch + 1));
+    name.remove(u'：');
+    return name;
+}
+
+// "1～1000V", "1～6000秒".
+QString rangeText(Field f) {
+    const FieldSpec& spec = fieldSpec(f);
+    const QString unit = QString::fromUtf8(spec.unit);
+    return shortestText(spec.low) + QStringLiteral("～") + shortestText(spec.high) +
+           (unit == u"s" ? QStringLiteral("秒") : unit);
+}
+
+bool withinRange(Field f, const QString& text) {
+    if (!isNumber(text)) return false;
+    const FieldSpec& spec = fieldSpec(f);
+    const double v = toDouble(text).value_or(0);
+    return v >= spec.low && v <= spec.high;
+}
 
 }  // namespace
 
@@ -37,6 +47,23 @@ QString validatedText(Field f, int ch, const QString& text) {
     const double v = toDouble(text).value_or(0);
     if (v < s.low || v > s.high) return QString::fromUtf8(low ? s.outOfRange13 : s.outOfRange46);
     return text;
+}
+
+QString entryRefusal(Field f, const QString& text) {
+    if (isDateField(f)) return entryDate(text) ? QString() : QString::fromUtf8(kDateRefusal);
+    if (fieldSpec(f).entry != FieldEntry::Numeric || withinRange(f, text)) return {};
+    return captionName(f) + QStringLiteral("的范围是") + rangeText(f) + QStringLiteral("，请重新输入！");
+}
+
+QString storedValueRefusal(Field f, int ch, const QString& value) {
+    QString why;
+    if (isDateField(f)) {
+        if (!entryDate(value)) why = QStringLiteral("不是有效日期");
+    } else if (fieldSpec(f).entry == FieldEntry::Numeric && !withinRange(f, value)) {
+        why = QStringLiteral("范围是") + rangeText(f);
+    }
+    if (why.isEmpty()) return {};
+    return captionName(f, ch) + QStringLiteral("的存储值“") + value + QStringLiteral("”未采用：") + why;
 }
 
 std::vector<int> linkTargets(Field f, int ch, const PerChannel<bool>& linked) {
@@ -75,28 +102,30 @@ std::optional<QDate> entryDate(const QString& text) {
 }
 
 CompletedEntry completeEntryText(Field f, int ch, const QString& typed, const QString& before, const QDate& today) {
-    if (isDateField(f)) {
-        if (entryDate(typed)) return {typed.trimmed(), {}};
-        const QString kept = entryDate(before) ? before : formatDate(today, u"yyyy/mm/dd");
-        return {kept, QString::fromUtf8(kDateRefusal)};
-    }
-    for (const RefusedOutside& r : kRefusedOutside) {
-        if (r.field != f || !isNumber(typed)) continue;
-        const FieldSpec& spec = fieldSpec(f);
-        const double v = toDouble(typed).value_or(0);
-        if (v >= spec.low && v <= spec.high) break;
-        const bool beforeValid = isNumber(before) && validatedText(f, ch, before) == before;
-        const QString kept = beforeValid ? before : validatedText(f, ch, typed);
-        return {kept, QString::fromUtf8(r.name) + QStringLiteral("的范围是") + shortestText(spec.low) +
-                          QStringLiteral("～") + shortestText(spec.high) + QString::fromUtf8(r.unit) +
-                          QStringLiteral("，请重新输入！")};
-    }
-    return {validatedText(f, ch, typed), {}};
+    const QString refusal = entryRefusal(f, typed);
+    if (refusal.isEmpty()) return {isDateField(f) ? typed.trimmed() : typed, {}};
+    // Refused: the field keeps its last valid value.
+    if (entryRefusal(f, before).isEmpty()) return {before, refusal};
+    if (isDateField(f)) return {formatDate(today, u"yyyy/mm/dd"), refusal};
+    return {validatedText(f, ch, typed), refusal};
 }
 
 bool lockedWhileRunning(Field f) {
-    return std::find(std::begin(kLockedWhileRunning), std::end(kLockedWhileRunning), f) !=
-           std::end(kLockedWhileRunning);
+    switch (fieldSpec(f).entry) {
+        case FieldEntry::Numeric:
+        case FieldEntry::FromStore:
+        case FieldEntry::Free:
+        case FieldEntry::Position:
+            return true;
+        case FieldEntry::Result:
+            break;
+    }
+    return false;
+}
+
+bool linkedOnEntry(Field f) {
+    const FieldEntry e = fieldSpec(f).entry;
+    return e == FieldEntry::Numeric || e == FieldEntry::FromStore;
 }
 
 }  // namespace varnot

@@ -69,6 +69,10 @@ struct ConsoleState {
     Control ethernetMenu{QStringLiteral("以太网连接"), true};  // 通讯设置 -> 以太网连接
     Control commMenu{QStringLiteral("通讯设置(&C)"), true};
 
+    // Why the start buttons the temperature window switched off are off (no temperature read yet,
+    // or the reading outside the window, with both), for the operator to read beside them.
+    QString startBlocked;
+
     Control& button(const QString& key) { return toolbar[key]; }
 };
 

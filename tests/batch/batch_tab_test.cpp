@@ -4,6 +4,8 @@
 #include "batch/batch_tab.h"
 #include "console/console.h"
 #include "console/console_window.h"
+#include "link/frames.h"
+#include "link/poll_cycle.h"
 #include "report/certificate_layout.h"
 #include "report/pdf_reading.h"
 #include "report/report_printer.h"
@@ -162,6 +164,36 @@ TEST_P(BatchTabTest, OpeningShowsTheBatchItsSheetsAndItsCurves) {
     // Sheet 4 starts 100 units further right and ends with its 85 stored samples.
     EXPECT_GT(pixelsNear(3, 500 + 50 * 12.5, 2000, red), 0);
     EXPECT_EQ(pixelsNear(3, 500 + 120 * 12.5, 2000, red), 0);
+}
+
+TEST_P(BatchTabTest, AStoredVfTheFormationVoltageWouldRefuseTypedStaysOutOfTheChannels) {
+    BatchStore& store = console->batchStore();
+    ASSERT_EQ(store.ensureSchema(), QString());
+    const BatchFields b{QStringLiteral("B9"), QStringLiteral("KDB-520VF"), QStringLiteral("5200"), QStringLiteral("1200"), {},
+                        QStringLiteral("12.5"), QStringLiteral("IQ-7"), QStringLiteral("L2"), QStringLiteral("3")};
+    const SheetFields s{QStringLiteral("0.812"), QStringLiteral("3"), QStringLiteral("30.5"), QStringLiteral("25"),
+                        QStringLiteral("530.2"), QStringLiteral("498.5")};
+    ASSERT_TRUE(store.storeSheet(b, 1, s, flatCurve(205, 312.0f), kDay).ok());
+    for (int c = 0; c < kChannels; ++c) console->state().field(Field::FormationVoltage, c) = QStringLiteral("250");
+    const auto voltageWord = [&](int ch) {
+        const auto frame = buildPollFrame(pollInputFrom(console->state()));
+        return frame ? int(getWord(*frame, kFirstBlock + kBlockSize * ch + kOffVoltageCode)) : -1;
+    };
+    PerChannel<int> before{};
+    for (int c = 0; c < 3; ++c) before[c] = voltageWord(c);
+    ASSERT_GT(before[0], 0);
+    type("txtWhole", QStringLiteral("B9"));
+    click("openBatch");
+    // The batch opens (its fields, its serial on channels 1-3); its VF does not reach 化成电压.
+    EXPECT_EQ(edit("VFText")->text(), QStringLiteral("5200"));
+    QStringList refused;
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(console->state().field(Field::FormationVoltage, c), QStringLiteral("250")) << c;
+        EXPECT_EQ(console->state().field(Field::TvTestNumber, c), QStringLiteral("B9")) << c;
+        refused << QStringLiteral("化成电压%1的存储值“5200”未采用：范围是1～1000V").arg(c + 1);
+    }
+    EXPECT_EQ(prompter.messages(), QStringList{refused.join(u'\n')});
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(voltageWord(c), before[c]) << c;
 }
 
 TEST_P(BatchTabTest, TheBatchFieldsAndTheSheetValuesAreSavedAsCorrected) {

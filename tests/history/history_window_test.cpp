@@ -468,6 +468,29 @@ TEST_F(HistoryWindowTest, DisplayPutsTheRecordIntoTheNextSlotOfTheGroup) {
     }
 }
 
+TEST_F(HistoryWindowTest, AStoredParameterItsFieldWouldRefuseTypedIsNotShownAndSaysWhy) {
+    // Written by another program (or an older console): a formation voltage of 5200 V.
+    StoredTest odd = longTvTest("X1HL", 300);
+    odd.values[QStringLiteral("化成电压")] = 5200;
+    odd.values[QStringLiteral("升压时间指标")] = 12.5;
+    ASSERT_EQ(databases().save({odd}), QString());
+    console->state().field(Field::FormationVoltage, 0) = QStringLiteral("250");
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+    choose(h, "Combo4", QStringLiteral("1-3通道"));
+    type(h, "Text5", QStringLiteral("0"));
+    select(h, 2);
+    prompter.shown.clear();
+    press(h, "Command3");
+    // The rest of the record shows; the refused field keeps what it held, and the operator is told.
+    EXPECT_EQ(field(Field::TvTestNumber, 0), u"X1HL");
+    EXPECT_EQ(field(Field::RiseTimeLimit, 0), u"12.5");
+    EXPECT_EQ(field(Field::FormationVoltage, 0), u"250");
+    EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("化成电压1的存储值“5200”未采用：范围是1～1000V")});
+    EXPECT_EQ(console->plots().drawnTo[0], 270);  // the curve as far as the record's own columns say
+}
+
 TEST_F(HistoryWindowTest, DisplaySetsTheGroupsBoilingSwitchAndKeepsTheRecordsDelay) {
     StoredTest after = longTvTest("B1HL", 300);
     after.values[QStringLiteral("水煮前")] = false;

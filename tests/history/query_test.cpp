@@ -139,7 +139,7 @@ TEST_F(HistoryGrid, RowsAreTheColumnNamesTheRecordsAndOneEmptyRow) {
         record << model.index(1, c).data().toString();
     }
     EXPECT_EQ(header, gridColumns(TestKind::TV));
-    EXPECT_EQ(record, QString("B1TL|400|2|20||1000|360|合格||||True||||B|2010/01/01").split('|'));
+    EXPECT_EQ(record, QString("B1TL|400|2|20|150|1000|360|合格||||True||||B|2010/01/01").split('|'));
     EXPECT_EQ(model.index(2, 0).data().toString(), QString());
     // The grid counts its fixed row too: rows 2 .. gridRows - 2 are records.
     EXPECT_EQ(model.gridRows(), 4);

@@ -17,14 +17,16 @@
 
 namespace varnot::testing {
 
-// A TV test: formation voltage, rise time, tester and date; three samples in its curve.
+// A TV test: formation voltage, its other parameters, rise time, tester and date; three samples in
+// its curve.
 inline StoredTest tvTest(const QString& name, double volts, double rise = 10, const QString& tester = "A01",
                          QDate date = QDate(2009, 6, 1)) {
     StoredTest t;
     t.kind = TestKind::TV;
     t.recordName = name;
     t.values = {{QStringLiteral("化成电压"), volts},  {QStringLiteral("测试电流"), 2},
-                {QStringLiteral("延迟时间"), 20},     {QStringLiteral("升压时间"), rise},
+                {QStringLiteral("延迟时间"), 20},     {QStringLiteral("升压时间指标"), 150},
+                {QStringLiteral("升压时间"), rise},
                 {QStringLiteral("TV值"), volts - 40}, {QStringLiteral("TV特性"), QStringLiteral("合格")},
                 {QStringLiteral("水煮前"), true},     {QStringLiteral("测试人"), tester},
                 {QStringLiteral("测试日期"), date}};

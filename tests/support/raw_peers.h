@@ -12,8 +12,12 @@
 #include <cerrno>
 #include <memory>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -131,6 +135,57 @@ private:
     qint64 received_ = 0;
     bool answered_ = false;
     qint64 sent_ = 0;
+};
+
+// A loopback port whose connections never come about: it listens with no room for a connection
+// besides the one it holds itself and never accepts, so the system drops every further SYN and a
+// connect to it waits without an answer (as to an address nobody is at).
+class UnansweredTcpPort {
+public:
+    UnansweredTcpPort() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        // The one connection the queue has room for.
+        filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (filler_ < 0 || ::connect(filler_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) port_ = 0;
+    }
+    ~UnansweredTcpPort() {
+        if (filler_ >= 0) ::close(filler_);
+        if (listener_ >= 0) ::close(listener_);
+    }
+    UnansweredTcpPort(const UnansweredTcpPort&) = delete;
+    UnansweredTcpPort& operator=(const UnansweredTcpPort&) = delete;
+    quint16 port() const { return port_; }  // 0 when it could not be set up
+
+    // Whether a connect to it is still unanswered after waitMs (the set-up works on this system).
+    bool connectHangs(int waitMs) const {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        ::fcntl(probe, F_SETFL, ::fcntl(probe, F_GETFL) | O_NONBLOCK);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(port_);
+        const int rc = ::connect(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        bool hangs = false;
+        if (rc != 0 && errno == EINPROGRESS) {
+            pollfd p{probe, POLLOUT, 0};
+            hangs = ::poll(&p, 1, waitMs) == 0;
+        }
+        ::close(probe);
+        return hangs;
+    }
+
+private:
+    int listener_ = -1;
+    int filler_ = -1;
+    quint16 port_ = 0;
 };
 
 }  // namespace varnot::testing

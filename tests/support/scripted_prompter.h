@@ -18,6 +18,7 @@ public:
         QString kind;  // "message", "question", "save", "print"
         QString text;
         QString title;
+        bool defaultNo = false;  // a question whose default button is No
     };
 
     void message(const QString& text, const QString& title) override { shown.push_back({"message", text, title}); }
@@ -27,6 +28,16 @@ public:
         if (answers.empty()) return false;
         const bool a = answers.front();
         answers.pop_front();
+        return a;
+    }
+    // Answered as any question (through question(), so a subclass's hooks apply), and marked.
+    bool askDefaultNo(const QString& text, const QString& title) override {
+        const bool a = question(text, title);
+        for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+            if (it->kind == "question" && it->text == text) {
+                it->defaultNo = true;
+                break;
+            }
         return a;
     }
     QString saveFileName(const QString& proposed, const QString& filter) override {

@@ -69,7 +69,8 @@ TEST_F(EntriesWindow, ARunLocksTheEditorsSwitchesAndNewOfItsChannelsUntilItEnds)
     const Expect editors[] = {
         {"Text1(0)", false},  {"Text1(4)", false},  // 化成电压 is linked among all six
         {"Text3(2)", false},  {"Combo1(1)", false}, {"Combo2(0)", false},
-        {"Text3(3)", true},   {"Combo1(3)", true},  {"Text2(0)", true},
+        {"Text2(0)", false},  {"Text4(2)", false},  {"Text14(1)", false},  // where the test ends, its record
+        {"Text3(3)", true},   {"Combo1(3)", true},  {"Text2(3)", true},
     };
     const std::pair<const char*, bool> frames[] = {
         {"测试参数1-3", false},   {"参数联动1-3", false}, {"水煮参数1-3：", false},

@@ -426,7 +426,8 @@ TEST_F(StartUpWindow, ClosingDuringARunClosesTheSocketStopsTheRunAndWritesNothin
     typeInto(operatorField("Text41"), QStringLiteral("10.9.9.9"));
     const QByteArray before = storeBytes();
     prompter.answers = {true};  // 测试正在进行，确定要退出吗？
-    EXPECT_TRUE(window->close());
+    window->close();  // closes once the instrument has answered the stop
+    ASSERT_TRUE(waitFor([&] { return !window->isVisible(); }));
     EXPECT_EQ(prompter.count(QStringLiteral("测试正在进行，确定要退出吗？")), 1);
     EXPECT_FALSE(console->supervising());
     EXPECT_FALSE(state().testRun);

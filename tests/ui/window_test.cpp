@@ -142,10 +142,11 @@ TEST_F(WindowTest, EveryCommandFirstCompletesTheFieldBeingTypedIn) {
         QString completed;
         std::function<void()> command;
     };
+    // In order: a refused entry leaves what the one before it left.
     const Case cases[] = {
-        {"toolbar 新建文件", QStringLiteral("0"), QStringLiteral("200"), [this] { click(QStringLiteral("new2")); }},
-        {"menu 新建", QStringLiteral("abc"), QStringLiteral("800"), [this] { menuEntry(QStringLiteral("新建"))->trigger(); }},
-        {"menu zoom", QStringLiteral("1500"), QStringLiteral("200"),
+        {"toolbar 新建文件", QStringLiteral("300"), QStringLiteral("300"), [this] { click(QStringLiteral("new2")); }},
+        {"menu 新建", QStringLiteral("abc"), QStringLiteral("300"), [this] { menuEntry(QStringLiteral("新建"))->trigger(); }},
+        {"menu zoom", QStringLiteral("450"), QStringLiteral("450"),
          [this] { menuEntry(QStringLiteral("1-6通道时间轴坐标放大"))->trigger(); }},
     };
     for (const Case& c : cases) {
@@ -153,7 +154,7 @@ TEST_F(WindowTest, EveryCommandFirstCompletesTheFieldBeingTypedIn) {
         typeInto(Field::FormationVoltage, 0, c.typed);
         ASSERT_EQ(field(Field::FormationVoltage, 0), c.typed) << c.what;
         c.command();
-        // Replaced, linked to all six channels, and shown in the field that still has the focus.
+        // Taken (or refused), linked to all six channels, and shown in the field that still has the focus.
         EXPECT_TRUE(edit->hasFocus()) << c.what;
         EXPECT_EQ(edit->text(), c.completed) << c.what;
         for (int ch = 0; ch < kChannels; ++ch) EXPECT_EQ(field(Field::FormationVoltage, ch), c.completed) << c.what;
@@ -179,11 +180,11 @@ TEST_F(WindowTest, AStartChecksTheCompletedTestNumbers) {
 }
 
 TEST_F(WindowTest, ClosingTheWindowCompletesTheFieldBeingTypedIn) {
-    typeInto(Field::DelayTime, 1, QStringLiteral("0"));
+    typeInto(Field::DelayTime, 1, QStringLiteral("150"));
     window->close();
-    // 延迟时间 below its range on channel 2: replaced, and linked within the group.
-    EXPECT_EQ(field(Field::DelayTime, 1), u"180");
-    EXPECT_EQ(field(Field::DelayTime, 0), u"180");
+    // 延迟时间 on channel 2: taken, and linked within the group.
+    EXPECT_EQ(field(Field::DelayTime, 1), u"150");
+    EXPECT_EQ(field(Field::DelayTime, 0), u"150");
 }
 
 TEST_F(WindowTest, AnEntryCompletedByACommandIsNotCompletedAgainWhenTheFieldIsLeft) {

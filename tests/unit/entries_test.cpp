@@ -7,6 +7,8 @@
 #include "console/console.h"
 #include "link/frames.h"
 #include "link/poll_cycle.h"
+#include "settings/field_catalogue.h"
+#include "settings/validation.h"
 #include "support/built_ins.h"
 #include "support/console_fixture.h"
 #include "support/in_process_run.h"
@@ -103,11 +105,76 @@ TEST_F(Entries, AnEntryStillBeingTypedIsCompletedBeforeTheRunLocksIt) {
     console->setFieldText(Field::FormationVoltage, 1, QStringLiteral("abc"));
     console->setFieldText(Field::TestCurrent, 0, QStringLiteral("1"));
     start({profile("fresh"), profile("fresh"), profile("fresh")});
-    for (int c = 0; c < kChannels; ++c) EXPECT_EQ(field(Field::FormationVoltage, c), u"800") << c;
+    // "abc" is refused: the run starts on the value from before it, on every channel.
+    for (int c = 0; c < kChannels; ++c) EXPECT_EQ(field(Field::FormationVoltage, c), c < 3 ? QStringLiteral("200") : QStringLiteral("800")) << c;
+    EXPECT_EQ(prompter.count(QStringLiteral("化成电压的范围是1～1000V，请重新输入！")), 1);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(field(Field::TestCurrent, c), u"1") << c;
     // The editor losing its focus to the lock completes nothing more.
     console->completeEntry(Field::FormationVoltage, 1);
-    EXPECT_EQ(field(Field::FormationVoltage, 1), u"800");
+    EXPECT_EQ(field(Field::FormationVoltage, 1), u"200");
+}
+
+TEST_F(Entries, TypedValuesThatAreNoNumberOrOutOfRangeAreRefusedAndTheFieldKeepsItsLastValidValue) {
+    struct Case {
+        Field field;
+        int ch;
+        const char* typed;
+        const char* kept;     // on the channel and every linked one
+        const char* refusal;  // "" when taken
+    };
+    // In order: each entry starts from what the ones before left. All six channels are linked.
+    const Case cases[] = {
+        {Field::FormationVoltage, 0, "250", "250", ""},
+        {Field::FormationVoltage, 0, "25O", "250", "化成电压的范围是1～1000V，请重新输入！"},
+        {Field::FormationVoltage, 4, "1500", "250", "化成电压的范围是1～1000V，请重新输入！"},
+        {Field::FormationVoltage, 0, "", "250", "化成电压的范围是1～1000V，请重新输入！"},
+        {Field::TestCurrent, 1, "255", "2", "测试电流的范围是0.2～15mA，请重新输入！"},
+        {Field::TestCurrent, 1, "0.2", "0.2", ""},
+        {Field::VrRatio, 2, "0", "90", "Vr取值比的范围是1～100%，请重新输入！"},
+        {Field::DelayTime, 0, "9001", "180", "延迟时间的范围是1～9000秒，请重新输入！"},
+        {Field::LeakageVoltage, 3, "5", "400", "漏电流电压的范围是10～1000V，请重新输入！"},
+        {Field::ElecCurrent, 5, "x", "2", "测试电流的范围是0.5～20mA，请重新输入！"},
+        {Field::SparkCorrection, 3, "", "3.0", "闪火修正的范围是0～1000V，请重新输入！"},
+        {Field::SparkCorrection, 3, "0", "0", ""},
+    };
+    for (const Case& c : cases) {
+        prompter.shown.clear();
+        const QByteArray frameBefore = pollFrame();
+        type(c.field, c.ch, c.typed);
+        const std::vector<int> linked = linkTargets(c.field, c.ch, console->linked());
+        for (int ch : linked) EXPECT_EQ(field(c.field, ch), QString::fromUtf8(c.kept)) << c.typed << " ch" << ch + 1;
+        EXPECT_EQ(field(c.field, c.ch), QString::fromUtf8(c.kept)) << c.typed;
+        EXPECT_EQ(prompter.messages(), *c.refusal ? QStringList{QString::fromUtf8(c.refusal)} : QStringList{}) << c.typed;
+        if (*c.refusal) {
+            EXPECT_EQ(pollFrame(), frameBefore) << c.typed;  // the instrument is driven as before
+        }
+    }
+}
+
+TEST_F(Entries, EveryFieldThatDecidesARunningTestsEndOrItsRecordIsLockedWhileItsGroupRuns) {
+    set(Field::FormationVoltage, "500");
+    set(Field::DelayTime, "180");
+    start({profile("fresh"), profile("fresh"), profile("fresh")});
+    ticks(10);
+    const Field locked[] = {Field::DelayTime,      Field::VrRatio,        Field::RiseTimeLimit, Field::LeakageLimit,
+                            Field::LeakageTestTime, Field::ElecReference, Field::SparkDelay,    Field::SparkCorrection,
+                            Field::TvTestNumber,   Field::TvOperator,     Field::WaterTemperature, Field::TvTestDate,
+                            Field::ElecTestNumber, Field::ElecOperator,   Field::ElecTestDate};
+    for (Field f : locked) {
+        EXPECT_TRUE(console->entryLocked(f, 2)) << fieldSpec(f).legacyId;
+        // On group 4-6, which runs nothing, the same field stays open.
+        EXPECT_FALSE(console->entryLocked(f, 4)) << fieldSpec(f).legacyId;
+    }
+    // 延迟时间 180 -> 100 on channel 3 mid-run: refused, and the test ends 180 s after its point A.
+    type(Field::DelayTime, 2, "100");
+    EXPECT_EQ(field(Field::DelayTime, 2), u"180");
+    ticks(7000);
+    ASSERT_FALSE(console->supervising());
+    const int riseTime = field(Field::RiseTime, 2).toInt();
+    ASSERT_GT(riseTime, 0);
+    EXPECT_GE(console->view().endSample[2], riseTime + 180);
+    EXPECT_LE(console->view().endSample[2], riseTime + 182);
+    EXPECT_EQ(console->storedTestOf(2).values.value(QStringLiteral("延迟时间")).toString(), u"180");
 }
 
 TEST_F(Entries, AChannelRunningAloneLocksTheLinkedEntriesThatWouldReachIt) {
@@ -237,7 +304,7 @@ TEST_F(Entries, ADateThatIsNoDateAndATestTimeBeyondTheCurveAreRefusedOnEntry) {
         {Field::ElecTestDate, 3, "", "2008-09-01", true},         {Field::TvTestDate, 4, "12/10/2026", "2009-09-01", true},
         {Field::LeakageTestTime, 0, "9000", "60", true},          {Field::LeakageTestTime, 0, "6000", "6000", false},
         {Field::LeakageTestTime, 0, "6001", "6000", true},        {Field::LeakageTestTime, 0, "0", "6000", true},
-        {Field::LeakageTestTime, 0, "abc", "180", false},
+        {Field::LeakageTestTime, 0, "abc", "6000", true},
     };
     for (const Case& c : cases) {
         prompter.shown.clear();
@@ -246,7 +313,7 @@ TEST_F(Entries, ADateThatIsNoDateAndATestTimeBeyondTheCurveAreRefusedOnEntry) {
         const QString message = c.field == Field::LeakageTestTime ? range : notADate;
         EXPECT_EQ(prompter.messages(), c.refused ? QStringList{message} : QStringList{}) << c.typed;
     }
-    EXPECT_EQ(field(Field::LeakageTestTime, 2), u"180");  // linked as every entry
+    EXPECT_EQ(field(Field::LeakageTestTime, 2), u"6000");  // linked as every entry
     // A date field that holds no date takes today's date when its entry is refused.
     console->state().field(Field::TvTestDate, 5) = QStringLiteral("x");
     type(Field::TvTestDate, 5, "5");

@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 using namespace varnot;
 using varnot::testing::ScriptedPrompter;
 
@@ -321,4 +325,39 @@ TEST_F(JournalRecovery, ASaveCutShortIsCompletedByTheRunPutBack) {
             ASSERT_TRUE(console->supervising());
         }
     }
+}
+
+TEST_F(JournalRecovery, ARecordThatCannotBeWrittenMidRunIsAnnouncedOnceAndTheRunGoesOn) {
+    runTo(3);
+    const QString path = console->journalPath();
+    ASSERT_FALSE(path.isEmpty());
+    ASSERT_TRUE(console->notices().isEmpty());
+    {
+        // The disk is full: nothing beyond the journal's present size can be written (the signal a
+        // file past the limit raises is ignored, so the write fails instead).
+        struct Full {
+            explicit Full(rlim_t size) {
+                struct sigaction ignore {};
+                ignore.sa_handler = SIG_IGN;
+                ::sigaction(SIGXFSZ, &ignore, &signalBefore);
+                ::getrlimit(RLIMIT_FSIZE, &before);
+                rlimit full = before;
+                full.rlim_cur = size;
+                ok = ::setrlimit(RLIMIT_FSIZE, &full) == 0;
+            }
+            ~Full() {
+                ::setrlimit(RLIMIT_FSIZE, &before);
+                ::sigaction(SIGXFSZ, &signalBefore, nullptr);
+            }
+            struct sigaction signalBefore {};
+            rlimit before{};
+            bool ok = false;
+        } full(rlim_t(QFileInfo(path).size()));
+        ASSERT_TRUE(full.ok);
+        runTo(6);
+    }
+    ASSERT_EQ(console->notices().size(), 1) << console->notices().join(u'|').toStdString();
+    EXPECT_TRUE(console->notices()[0].startsWith(QStringLiteral("运行记录无法写入，测试中断时数据无法恢复：") + path));
+    EXPECT_TRUE(console->supervising());
+    EXPECT_EQ(console->curves().stored[1], 6);
 }

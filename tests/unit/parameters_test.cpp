@@ -4,6 +4,7 @@
 #include "settings/validation.h"
 #include "support/scripted_prompter.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -32,6 +33,37 @@ TEST(Validation, ReplacementOfNonNumbersAndOutOfRangeEntries) {
     for (const Case& c : cases)
         EXPECT_EQ(validatedText(c.field, c.ch, QString::fromUtf8(c.typed)), QString::fromUtf8(c.kept))
             << fieldSpec(c.field).legacyId << " ch" << c.ch + 1 << " '" << c.typed << "'";
+}
+
+// A typed text and a value from a store pass the same check: a number inside the field's range (a
+// date for a date field). The reason names the range; a stored value's names its channel and value.
+TEST(Validation, TypedAndStoredValuesOutsideTheRangeAreRefusedWithTheRange) {
+    struct Case {
+        Field field;
+        int ch;
+        const char* value;
+        const char* typed;   // refusal of the value typed ("" when taken)
+        const char* stored;  // refusal of the value from a store
+    };
+    const Case cases[] = {
+        {Field::FormationVoltage, 0, "25O", "化成电压的范围是1～1000V，请重新输入！", "化成电压1的存储值“25O”未采用：范围是1～1000V"},
+        {Field::FormationVoltage, 2, "5200", "化成电压的范围是1～1000V，请重新输入！", "化成电压3的存储值“5200”未采用：范围是1～1000V"},
+        {Field::FormationVoltage, 5, "1000", "", ""},
+        {Field::TestCurrent, 0, "255", "测试电流的范围是0.2～15mA，请重新输入！", "测试电流1的存储值“255”未采用：范围是0.2～15mA"},
+        {Field::TestCurrent, 0, "", "测试电流的范围是0.2～15mA，请重新输入！", "测试电流1的存储值“”未采用：范围是0.2～15mA"},
+        {Field::DelayTime, 1, "9000", "", ""},
+        {Field::LeakageTestTime, 0, "6001", "测试时间的范围是1～6000秒，请重新输入！", "测试时间1的存储值“6001”未采用：范围是1～6000秒"},
+        {Field::SparkCorrection, 3, "0", "", ""},
+        {Field::TvTestDate, 0, "2026/2/30", "测试日期应为有效日期（yyyy/mm/dd或yyyy-mm-dd），请重新输入！",
+         "测试日期的存储值“2026/2/30”未采用：不是有效日期"},
+        {Field::TvTestDate, 0, "2026/02/28", "", ""},
+        {Field::TvTestNumber, 0, "", "", ""},  // any text
+        {Field::TvValue, 0, "x", "", ""},      // results are the console's own
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(entryRefusal(c.field, QString::fromUtf8(c.value)), QString::fromUtf8(c.typed)) << c.value;
+        EXPECT_EQ(storedValueRefusal(c.field, c.ch, QString::fromUtf8(c.value)), QString::fromUtf8(c.stored)) << c.value;
+    }
 }
 
 TEST(Validation, LegacyIdsAddressTheCatalogue) {
@@ -143,6 +175,15 @@ TEST_F(ConsoleModelTest, StartUpChecksStoredParametersLikeEntries) {
     console->load();
     for (const Case& c : cases) EXPECT_EQ(field(c.field, c.ch), QString::fromUtf8(c.shown)) << c.key;
     EXPECT_EQ(settings->read(Section::Canshu, u"hcdy(0)"), u"abc");  // the store is not rewritten
+    // The keys replaced are named, channel by channel, once.
+    EXPECT_EQ(console->notices(),
+              QStringList{QStringLiteral("设置文件中的无效值已用替代值代替：hcdy(0)、Thy(0)、hcdy(1)、csdl(1)、djyshxz(1)、ldldy(2)")});
+}
+
+TEST_F(ConsoleModelTest, StartUpWithAGoodStoreAnnouncesNothing) {
+    settings->initialiseMissing();
+    console->load();
+    EXPECT_TRUE(console->notices().isEmpty());
 }
 
 TEST_F(ConsoleModelTest, LinkageCopiesWithinTheGroupAndFormationVoltageAmongAllSix) {
@@ -158,9 +199,12 @@ TEST_F(ConsoleModelTest, LinkageCopiesWithinTheGroupAndFormationVoltageAmongAllS
     enter(Field::TestCurrent, 3, "7");
     EXPECT_EQ(field(Field::TestCurrent, 4), u"5");
     EXPECT_EQ(field(Field::TestCurrent, 5), u"5");
-    enter(Field::FormationVoltage, 1, "abc");  // replaced, then copied to the linked channels 1-3
-    EXPECT_EQ(field(Field::FormationVoltage, 2), u"800");
+    enter(Field::FormationVoltage, 1, "300");  // copied to the linked channels 1-3
+    EXPECT_EQ(field(Field::FormationVoltage, 2), u"300");
     EXPECT_EQ(field(Field::FormationVoltage, 4), u"450");
+    enter(Field::FormationVoltage, 1, "abc");  // refused: nothing changes, nothing is copied
+    EXPECT_EQ(field(Field::FormationVoltage, 1), u"300");
+    EXPECT_EQ(field(Field::FormationVoltage, 2), u"300");
 
     console->selectLinkage(1, true);  // 参数联动 of group 4-6 links channels 4 to 6 again
     enter(Field::TestCurrent, 4, "9");
@@ -300,7 +344,9 @@ TEST_F(ConsoleModelTest, DamagedSettingsFileStartsWithFirstValues) {
     {
         QFile f(dir.filePath("s.ini"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\x00\x01[[[canshu\n=====\xff\xfe");
+        // Written whole, its NUL included (a C string would stop before it and leave the file empty).
+        static const char damaged[] = "\x00\x01[[[canshu\n=====\xff\xfe";
+        f.write(damaged, sizeof damaged - 1);
     }
     settings = std::make_unique<SettingsStore>(dir.filePath("s.ini"));
     console = std::make_unique<Console>(*settings, prompter, Timing{}, [] { return QDate(2026, 12, 10); });
@@ -309,4 +355,9 @@ TEST_F(ConsoleModelTest, DamagedSettingsFileStartsWithFirstValues) {
     EXPECT_EQ(field(Field::DelayTime, 0), u"180");
     EXPECT_EQ(console->state().coefficients.KV[0], 1.0f);
     EXPECT_TRUE(settings->holdsEveryKey());
+    // Announced once: which file, and where it went.
+    const QString aside = settings->setAsideFile();
+    ASSERT_TRUE(QFile::exists(aside));
+    EXPECT_EQ(console->notices(), QStringList{QStringLiteral("设置文件已损坏：") + dir.filePath("s.ini") +
+                                              QStringLiteral("，已移至") + aside + QStringLiteral("，各项设置恢复为初始值")});
 }
