@@ -4,13 +4,17 @@
 #include "storage/batch_sql.h"
 #include "storage/sql_support.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlQuery>
 
 #include <cmath>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace varnot {
 
@@ -123,6 +127,9 @@ namespace {
 struct PreparedSheet {
     StoreResult refused;  // not ok: the sheet is refused before anything is written
     bool withBatch = false;
+    // A sheet that does not carry the batch row makes one from these when its batch has none yet
+    // (its first sheet declined, say); `batchRefused` names a batch value unfit for it.
+    QString batchRefused;
     QString serial;
     int sheetNumber = 0;
     QVariantList batchValues, sheetValues, curveValues;
@@ -147,22 +154,24 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
         return p;
     }
     p.withBatch = sheetNumber == 1 || sheetNumber == 4;
-    Numbers n;
+    Numbers n, forBatch;
     n.text(p.serial, "SerNum");
-    if (p.withBatch) {
+    {
+        Numbers& b = p.withBatch ? n : forBatch;
         p.batchValues = {p.serial,
-                         n.text(batch.spec, "Speci"),
-                         n.take(batch.vf, "VF", true),
-                         n.take(batch.length, "Length", false),
-                         n.take(batch.area, "Area", false),
-                         n.take(batch.weight, "Weight", false),
-                         n.text(batch.iq, "IQNum"),
-                         n.text(batch.line, "PLNum"),
-                         n.takeWhole(batch.joints, "NodeNum"),
+                         b.text(batch.spec, "Speci"),
+                         b.take(batch.vf, "VF", true),
+                         b.take(batch.length, "Length", false),
+                         b.take(batch.area, "Area", false),
+                         b.take(batch.weight, "Weight", false),
+                         b.text(batch.iq, "IQNum"),
+                         b.text(batch.line, "PLNum"),
+                         b.takeWhole(batch.joints, "NodeNum"),
                          formatDate(today, u"yyyy/mm/dd"),
                          1000,
                          QStringLiteral("OQC")};
     }
+    p.batchRefused = forBatch.badField;
     p.sheetValues = {p.serial,
                      sheetNumber,
                      n.take(sheet.capacitance, "SpecVot", false),
@@ -205,6 +214,25 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
                      .arg(q("NodeNum"), q("ProDate"), q("Pace"), q("Conner")),
                  p.batchValues);
         }
+        if (!p.withBatch && error.isEmpty()) {
+            // The batch row is made when the batch has none yet, so 打开 finds this sheet.
+            if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")),
+                           {p.serial}) || !query.next()) {
+                error = failure(query);
+            } else if (query.value(0).toInt() == 0) {
+                query.finish();
+                if (!p.batchRefused.isEmpty()) {
+                    db.rollback();
+                    return {StoreResult::InvalidValue, p.batchRefused};
+                }
+                step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10,%11,%12,%13) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)")
+                         .arg(q("Whole_Parameter"), q("SerNum"), q("Speci"), q("VF"), q("Length"), q("Area"), q("Weight"),
+                              q("IQNum"), q("PLNum"))
+                         .arg(q("NodeNum"), q("ProDate"), q("Pace"), q("Conner")),
+                     p.batchValues);
+            }
+            query.finish();
+        }
         step(QStringLiteral("DELETE FROM %1").arg(q("Part_Parameter")) + whereSheet, {p.serial, p.sheetNumber});
         step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
                  .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
@@ -212,6 +240,27 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
              p.sheetValues);
         step(QStringLiteral("DELETE FROM %1").arg(q("Curve")) + whereSheet, {p.serial, p.sheetNumber});
         step(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(q("Curve"), p.curveColumns, p.curveMarks), p.curveValues);
+        // Stored only as 打开 finds it: under its batch row, with its values and its curve. A sheet
+        // whose batch row is not there (a database that came back empty between two sheets) is
+        // not written at all.
+        const std::pair<const char*, QString> found[] = {
+            {"Whole_Parameter", QStringLiteral(" WHERE %1 = ?").arg(q("SerNum"))},
+            {"Part_Parameter", whereSheet},
+            {"Curve", whereSheet},
+        };
+        for (const auto& [table, where] : found) {
+            if (!error.isEmpty()) break;
+            QVariantList values{p.serial};
+            if (QByteArrayView(table) != "Whole_Parameter") values << p.sheetNumber;
+            if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM %1").arg(q(table)) + where, values) || !query.next()) {
+                error = failure(query);
+            } else if (query.value(0).toInt() != 1) {
+                error = QStringLiteral("第%1片无法读回：%2中没有批次 %3 的记录")
+                            .arg(p.sheetNumber)
+                            .arg(QString::fromLatin1(table), p.serial);
+            }
+            query.finish();
+        }
     }
     if (error.isEmpty() && !db.commit()) error = errorText(db.lastError());
     if (!error.isEmpty()) {
@@ -249,6 +298,21 @@ std::optional<BatchSession::FileId> BatchSession::fileIdOf(const QString& path) 
     struct stat st {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
     return FileId{st.st_dev, st.st_ino};
+}
+
+BatchSession::FileId BatchSession::openHere(const QString& path) {
+    // The descriptors of this process that name the file.
+    const QByteArray wanted = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray link = QFile::encodeName(fds.filePath(fd));
+        char target[4096];
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+        if (n <= 0 || QByteArray(target, int(n)) != wanted) continue;
+        struct stat st {};
+        if (::stat(link.constData(), &st) == 0) return FileId{st.st_dev, st.st_ino};
+    }
+    return FileId{0, 0};
 }
 
 QString BatchSession::open() {
@@ -304,20 +368,29 @@ StoreResult BatchSession::storeSheet(const BatchFields& batch, int sheetNumber, 
                                      const std::vector<float>& curve, QDate today) {
     const PreparedSheet p = prepareSheet(batch, sheetNumber, sheet, curve, today);
     if (!p.refused.ok()) return p.refused;
-    // Written again on a new connection when the file under this one went away or was replaced,
-    // before or during the write; a few tries, then the failure is reported.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!stillCurrent()) {
-            if (QString e = open(); !e.isEmpty()) return {StoreResult::DatabaseError, e};
+    // A database file removed or replaced under the session stops the save: a new connection
+    // beside this one could read the old file's journal into the new file. The next save opens the
+    // file the source names then, once this connection is closed.
+    const auto moved = [this] {
+        const QString path = filePath_;
+        // The journal files at the path are the old file's while this process holds them open;
+        // the old file's connection leaves them behind when it closes, and the next connection
+        // would read them into whatever file now has that name. They are put aside instead.
+        const std::vector<FileId> held = {openHere(path + QStringLiteral("-wal")), openHere(path + QStringLiteral("-shm"))};
+        close();
+        const QString aside = QStringLiteral(".stale-%1").arg(QDateTime::currentMSecsSinceEpoch());
+        for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            const QString journal = path + suffix;
+            const auto now = fileIdOf(journal);
+            for (const FileId& h : held)
+                if (now && h.ino != 0 && now->dev == h.dev && now->ino == h.ino) QFile::rename(journal, journal + aside);
         }
-        const StoreResult r = writeSheet(conn_->db(), p);
-        if (!r.ok()) {
-            if (stillCurrent()) return r;
-            continue;
-        }
-        if (stillCurrent()) return r;
-    }
-    return {StoreResult::DatabaseError, QStringLiteral("数据库文件在保存时被移走或替换：") + filePath_};
+        return StoreResult{StoreResult::DatabaseError, QStringLiteral("数据库文件在保存时被移走或替换：") + path};
+    };
+    if (!stillCurrent()) return moved();
+    const StoreResult r = writeSheet(conn_->db(), p);
+    if (!stillCurrent()) return moved();
+    return r;
 }
 
 BatchStore::RunResult BatchStore::run(const QString& statement, const QVariantList& values) {

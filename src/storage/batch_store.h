@@ -181,6 +181,8 @@ private:
         unsigned long long dev, ino;
     };
     static std::optional<FileId> fileIdOf(const QString& path);
+    // The file this process holds open under that name ({0, 0} when none).
+    static FileId openHere(const QString& path);
     bool stillCurrent() const;
 
     const BatchStore& store_;

@@ -250,10 +250,20 @@ TEST_P(BatchStoreTest, CurveValuesLandInColumnsZeroToNMinusOne) {
     EXPECT_EQ(float(last.value(QString::number(kCurveColumns - 1)).toDouble()), full.back());
 }
 
+// Sheets 1 and 4 rewrite the batch row; any other sheet makes it only when the batch has none yet
+// (its first sheet declined), so 打开 finds every stored sheet.
 TEST_P(BatchStoreTest, OnlySheetsOneAndFourWriteTheBatchRow) {
     storeOk(batchOf(QStringLiteral("W1"), QStringLiteral("A")), 2, sheetOf(), 5);
-    EXPECT_EQ(count("Whole_Parameter", QStringLiteral("W1")), 0);
+    EXPECT_EQ(count("Whole_Parameter", QStringLiteral("W1")), 1);
+    EXPECT_EQ(row("Whole_Parameter", QStringLiteral("W1")).value("Speci").toString(), u"A");
     EXPECT_EQ(count("Part_Parameter", QStringLiteral("W1"), 2), 1);
+    // Its batch values are checked as sheet 1's are, when it has to make the row.
+    BatchFields unfit = batchOf(QStringLiteral("W2"));
+    unfit.length = QStringLiteral("1200m");
+    const StoreResult refused = store.storeSheet(unfit, 3, sheetOf(), curveOf(5), kToday);
+    EXPECT_EQ(refused.status, StoreResult::InvalidValue);
+    EXPECT_EQ(refused.detail, u"Length");
+    EXPECT_EQ(count("Part_Parameter", QStringLiteral("W2")), 0);
 
     struct Step { int sheet; const char* spec; const char* after; };
     for (const Step& s : {Step{1, "B", "B"}, Step{2, "C", "B"}, Step{3, "D", "B"}, Step{5, "E", "B"}, Step{6, "F", "B"},
@@ -435,34 +445,52 @@ TEST_P(SourceTest, EverySessionMakesTheTablesOfADatabaseThatCameBackEmpty) {
     EXPECT_EQ(count("Part_Parameter", QStringLiteral("E1")), 1);
 }
 
-TEST_P(BatchStoreTest, ASheetReportedStoredIsInTheFileTheSourceNamesNow) {
+TEST_P(BatchStoreTest, ASheetIsReportedStoredOnlyWhereOpeningFindsIt) {
     if (GetParam() != Engine::SQLite) GTEST_SKIP() << "a server has no file to remove";
     const QString file = dir_.filePath(QStringLiteral("result.db"));
     // A backup of the empty database, taken before the save.
     const QString backup = dir_.filePath(QStringLiteral("backup.db"));
     ASSERT_TRUE(QFile::copy(file, backup));
-    enum class Change { Removed, Replaced };
-    for (Change change : {Change::Removed, Change::Replaced}) {
-        const QString serial = change == Change::Removed ? QStringLiteral("R1") : QStringLiteral("R2");
+    enum class Change { Removed, Replaced, ReplacedWithJournalLeft };
+    for (Change change : {Change::Removed, Change::Replaced, Change::ReplacedWithJournalLeft}) {
+        SCOPED_TRACE(int(change));
+        const QString serial = QStringLiteral("R%1").arg(int(change));
         BatchSession session(store);
         ASSERT_EQ(session.open(), QString());
         ASSERT_TRUE(session.storeSheet(batchOf(serial), 1, sheetOf(), curveOf(5), kToday).ok());
-        // Between two sheets of the save the file goes away, or a backup is put in its place.
-        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(file + QString::fromLatin1(suffix));
-        if (change == Change::Replaced) {
+        // Between two sheets of the save the file goes away, or a backup is put in its place
+        // (with or without the journal files of the file it replaces left beside it).
+        const char* const all[] = {"", "-wal", "-shm"};
+        for (const char* suffix : all) {
+            if (change == Change::ReplacedWithJournalLeft && *suffix) continue;
+            QFile::remove(file + QString::fromLatin1(suffix));
+        }
+        if (change != Change::Removed) {
             const QString copy = dir_.filePath(QStringLiteral("restoring.db"));
             ASSERT_TRUE(QFile::copy(backup, copy));
             ASSERT_TRUE(QFile::rename(copy, file));
         }
-        for (int k = 2; k <= 3; ++k) {
-            const StoreResult r = session.storeSheet(batchOf(serial), k, sheetOf(), curveOf(5), kToday);
-            ASSERT_TRUE(r.ok()) << r.detail.toStdString();
-        }
-        session.close();
-        // What the source names now holds both sheets stored after the change.
-        EXPECT_EQ(count("Part_Parameter", serial, 2), 1) << int(change);
-        EXPECT_EQ(count("Part_Parameter", serial, 3), 1) << int(change);
-        EXPECT_EQ(count("Curve", serial, 3), 1) << int(change);
+        // The save stops at the next sheet and says why.
+        const StoreResult r = session.storeSheet(batchOf(serial), 2, sheetOf(), curveOf(5), kToday);
+        EXPECT_EQ(r.status, StoreResult::DatabaseError);
+        EXPECT_TRUE(r.detail.startsWith(QStringLiteral("数据库文件在保存时被移走或替换："))) << r.detail.toStdString();
+        EXPECT_FALSE(session.isOpen());
+        // The next save, in the file the source names now: sheets 2 and 3, whose batch row went
+        // with the old file, bring it along, so 打开 finds them.
+        BatchSession next(store);
+        ASSERT_EQ(next.open(), QString());
+        for (int k = 2; k <= 3; ++k) ASSERT_TRUE(next.storeSheet(batchOf(serial), k, sheetOf(), curveOf(5), kToday).ok()) << k;
+        next.close();
+        const BatchContents opened = store.loadBatch(serial);
+        EXPECT_TRUE(opened.error.isEmpty()) << opened.error.toStdString();
+        ASSERT_TRUE(opened.batch.has_value());
+        EXPECT_EQ(opened.batch->spec, u"KDB-520VF");
+        EXPECT_EQ(opened.sheets.size(), 2u);
+        EXPECT_EQ(opened.curves.size(), 2u);
+        // The file is whole.
+        BatchStore::RunResult check = store.run(QStringLiteral("PRAGMA integrity_check"));
+        ASSERT_FALSE(check.rows.empty()) << check.status.toStdString();
+        EXPECT_EQ(check.rows[0].value(0).toString(), u"ok");
     }
 }
 
