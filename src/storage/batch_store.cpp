@@ -214,6 +214,9 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
                      .arg(q("NodeNum"), q("ProDate"), q("Pace"), q("Conner")),
                  p.batchValues);
         }
+        step(QStringLiteral("DELETE FROM %1").arg(q("Part_Parameter")) + whereSheet, {p.serial, p.sheetNumber});
+        // (After a write: a database file's transaction that reads first and writes later would
+        // give way to any other writer at once.)
         if (!p.withBatch && error.isEmpty()) {
             // The batch row is made when the batch has none yet, so 打开 finds this sheet.
             if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")),
@@ -233,7 +236,6 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
             }
             query.finish();
         }
-        step(QStringLiteral("DELETE FROM %1").arg(q("Part_Parameter")) + whereSheet, {p.serial, p.sheetNumber});
         step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
                  .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
                       q("Vm"), q("Vt")),
