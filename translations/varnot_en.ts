@@ -1819,5 +1819,13 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
         <source>数值无效：Speci</source>
         <translation>Invalid value: Speci</translation>
     </message>
+    <message>
+        <source>请选择调节方式：粗调或细调！</source>
+        <translation>Choose the step: coarse or fine!</translation>
+    </message>
+    <message>
+        <source>恢复默认值会把所有通道的校准系数恢复为1，并把时间轴放大倍数恢复为初始值，是否继续？</source>
+        <translation>Restoring the defaults sets the calibration coefficients of every channel to 1 and the time-axis zoom factors to their first values. Continue?</translation>
+    </message>
 </context>
 </TS>
