@@ -1827,5 +1827,37 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
         <source>恢复默认值会把所有通道的校准系数恢复为1，并把时间轴放大倍数恢复为初始值，是否继续？</source>
         <translation>Restoring the defaults sets the calibration coefficients of every channel to 1 and the time-axis zoom factors to their first values. Continue?</translation>
     </message>
+    <message>
+        <source>已删除 </source>
+        <translation>Deleted </translation>
+    </message>
+    <message>
+        <source> 条记录。
+</source>
+        <translation> records.
+</translation>
+    </message>
+    <message>
+        <source>以下记录未能删除：</source>
+        <translation>These records were not deleted: </translation>
+    </message>
+    <message>
+        <source>
+原因：</source>
+        <translation>
+Reason: </translation>
+    </message>
+    <message>
+        <source>修改的记录：</source>
+        <translation>Record changed: </translation>
+    </message>
+    <message>
+        <source> 未修改：</source>
+        <translation> not changed: </translation>
+    </message>
+    <message>
+        <source>只能是“合格”、“不合格”或“待定”</source>
+        <translation> can only be "合格", "不合格" or "待定"</translation>
+    </message>
 </context>
 </TS>

@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <span>
 
 namespace varnot {
@@ -152,19 +153,19 @@ float zoomForSpan(int span) {
 namespace {
 
 // The slot's fields as the record fills them.
-void fillFields(ConsoleState& state, int s, const StoredRecord& record) {
+}  // namespace
+
+void fillRecordFields(ConsoleState& state, int s, const StoredRecord& record) {
     for (const FieldSource& f : fieldsOf(record.kind)) {
         const QString column = QString::fromUtf8(f.column);
         state.field(f.field, s) = fieldText(record.values.value(column), column == u"测试日期");
     }
 }
 
-}  // namespace
-
 bool recordDisplayable(const StoredRecord& record, QString* error) {
     // The span depends on the record's own columns only.
     ConsoleState filled;
-    fillFields(filled, 0, record);
+    fillRecordFields(filled, 0, record);
     const int span = std::min(displaySpan(filled, 0, record.kind), kLastSample);
     if (span >= 1 && std::size_t(span) <= record.volts.size()) return true;
     if (error)
@@ -192,7 +193,7 @@ std::optional<bool> recordAfterBoiling(const StoredRecord& record) {
 bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error) {
     if (!recordDisplayable(record, error)) return false;
     ConsoleState& state = live.s;
-    fillFields(state, s, record);
+    fillRecordFields(state, s, record);
     const int span = std::min(displaySpan(state, s, record.kind), kLastSample);
 
     Plots& plots = live.plots;
@@ -253,6 +254,26 @@ bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error
         group.text(x, y + 200,
                    QStringLiteral("Vmax") + channel + u'-' + state.field(Field::ReadoutVm, s) + u'V', kBlack);
     };
+
+    // The Vmax label speaks of this record: the TV record's own Vmax column; a leakage record keeps
+    // no peak, so the highest voltage of its curve as drawn; an electrolyte record its 最大电压.
+    // Nothing of the slot's previous test stays behind.
+    const auto curvePeak = [&] {
+        float peak = 0;
+        for (int k = 1; k <= span; ++k) peak = std::max(peak, curves.V[s][std::size_t(k)]);
+        return shortestText(peak);
+    };
+    switch (record.kind) {
+        case TestKind::TV:
+            if (state.field(Field::ReadoutVm, s).isEmpty()) state.field(Field::ReadoutVm, s) = curvePeak();
+            break;
+        case TestKind::Leakage:
+            state.field(Field::ReadoutVm, s) = curvePeak();
+            break;
+        case TestKind::Electrolyte:
+            state.field(Field::ReadoutVm, s) = state.field(Field::MaxVoltage, s);
+            break;
+    }
 
     switch (record.kind) {
         case TestKind::TV: {
