@@ -1720,10 +1720,6 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
         <translation>Batch verdict: </translation>
     </message>
     <message>
-        <source>判定依据：各片TV值不低于VF值且升压时间不超过升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。</source>
-        <translation>Basis: a sheet passes when its TV is not below VF and its rise time does not exceed the rise-time limit; the batch passes when all six sheets pass and fails when any sheet fails.</translation>
-    </message>
-    <message>
         <source>不完整</source>
         <translation>Incomplete</translation>
     </message>
@@ -1858,6 +1854,18 @@ Reason: </translation>
     <message>
         <source>只能是“合格”、“不合格”或“待定”</source>
         <translation> can only be "合格", "不合格" or "待定"</translation>
+    </message>
+    <message>
+        <source>以下各片尚未保存在批次中，其参数无法保存：</source>
+        <translation>These sheets are not stored in the batch yet; their values cannot be saved: </translation>
+    </message>
+    <message>
+        <source>判定依据：各片TV值不低于VF值且升压时间不超过该片测试时的升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。</source>
+        <translation>Basis: a sheet passes when its TV is not below VF and its rise time does not exceed the rise-time limit it was tested with; the batch passes when all six sheets pass and fails when any sheet fails.</translation>
+    </message>
+    <message>
+        <source>未记录</source>
+        <translation>not recorded</translation>
     </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <cmath>
 
 #include <sys/stat.h>
@@ -39,7 +40,7 @@ std::vector<TableDef> tableDefs() {
         {"Part_Parameter",
          q("SerNum") + text + QStringLiteral(" NOT NULL, ") + q("NumCurve") + QStringLiteral(" INTEGER NOT NULL, ") +
              q("SpecVot") + number + u',' + q("Bend") + number + u',' + q("Pull") + number + u',' +
-             q("Tr") + number + u',' + q("Vm") + number + u',' + q("Vt") + number +
+             q("Tr") + number + u',' + q("Vm") + number + u',' + q("Vt") + number + u',' + q("TrLimit") + number +
              QStringLiteral(", PRIMARY KEY (") + q("SerNum") + u',' + q("NumCurve") + u')'},
         {"Curve", curve},
         {"Criterion", q("Speci") + text + QStringLiteral(" NOT NULL PRIMARY KEY")},
@@ -47,6 +48,15 @@ std::vector<TableDef> tableDefs() {
 }
 
 }  // namespace
+
+QString upperCasedLetters(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - u'a' + u'A');
+    return out;
+}
+
+QString batchSerial(const QString& text) { return upperCasedLetters(text.trimmed()); }
 
 BatchStore::BatchStore(QString connectionText) : connectionText_(std::move(connectionText)) {
     // The ODBC driver puts "DSN=" in front of a data source name itself.
@@ -77,6 +87,19 @@ QString BatchStore::ensureSchemaOn(QSqlDatabase db) {
         for (auto& t : tableDefs()) {
             if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE 1 = 0").arg(q(t.name)))) missing.push_back(t);
             probe.finish();
+        }
+    }
+    // Sheets keep the rise-time limit they were tested with: a sheet table made before (or by
+    // another program) gets the column, empty for the sheets it holds. Nothing is removed or
+    // renamed; when the column cannot be added, sheets are stored without it.
+    const bool sheetsMissing = std::any_of(missing.begin(), missing.end(),
+                                           [](const TableDef& t) { return QByteArrayView(t.name) == "Part_Parameter"; });
+    if (!sheetsMissing) {
+        QSqlQuery probe(db);
+        probe.setForwardOnly(true);
+        if (!probe.exec(QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(q("TrLimit"), q("Part_Parameter")))) {
+            probe.finish();
+            probe.exec(QStringLiteral("ALTER TABLE %1 ADD %2 DOUBLE PRECISION").arg(q("Part_Parameter"), q("TrLimit")));
         }
     }
     if (missing.empty()) return {};
@@ -124,7 +147,7 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
         p.refused = {StoreResult::CurveTooLong, QStringLiteral("%1 values, at most %2").arg(curve.size()).arg(kCurveColumns)};
         return p;
     }
-    p.serial = batch.serial.trimmed();
+    p.serial = batchSerial(batch.serial);
     p.sheetNumber = sheetNumber;
     if (p.serial.isEmpty()) {
         p.refused = {StoreResult::InvalidValue, QStringLiteral("SerNum")};
@@ -158,7 +181,8 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
                      n.take(sheet.tensile, "Pull", false),
                      n.take(sheet.tr, "Tr", sheet.finished),
                      n.take(sheet.vm, "Vm", sheet.finished),
-                     n.take(sheet.vt, "Vt", sheet.finished)};
+                     n.take(sheet.vt, "Vt", sheet.finished),
+                     n.take(sheet.trLimit, "TrLimit", false)};
     if (!n.badField.isEmpty()) {
         p.refused = {StoreResult::InvalidValue, n.badField};
         return p;
@@ -176,17 +200,25 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
 
 // Writes a prepared sheet in one transaction on an open connection.
 StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
+    // Probed before the transaction: on PostgreSQL a failed statement spoils the one it runs in.
+    bool withLimit = false;
+    {
+        QSqlQuery probe(db);
+        probe.setForwardOnly(true);
+        withLimit = probe.exec(QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(q("TrLimit"), q("Part_Parameter")));
+    }
     if (!db.transaction()) return {StoreResult::DatabaseError, errorText(db.lastError())};
     QString error;
     {
         QSqlQuery query(db);
-        const QString whereSheet = QStringLiteral(" WHERE %1 = ? AND %2 = ?").arg(q("SerNum"), q("NumCurve"));
+        // A serial stored before with lower-case letters is the same batch: its rows are replaced.
+        const QString whereSheet = QStringLiteral(" WHERE UPPER(%1) = UPPER(?) AND %2 = ?").arg(q("SerNum"), q("NumCurve"));
         auto step = [&](const QString& sql, const QVariantList& values) {
             if (error.isEmpty() && !execBound(query, sql, values)) error = failure(query);
         };
         if (!lockSerial(query, p.serial)) error = failure(query);
         if (p.withBatch) {
-            step(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")), {p.serial});
+            step(QStringLiteral("DELETE FROM %1 WHERE UPPER(%2) = UPPER(?)").arg(q("Whole_Parameter"), q("SerNum")), {p.serial});
             step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10,%11,%12,%13) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)")
                      .arg(q("Whole_Parameter"), q("SerNum"), q("Speci"), q("VF"), q("Length"), q("Area"), q("Weight"),
                           q("IQNum"), q("PLNum"))
@@ -194,10 +226,18 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
                  p.batchValues);
         }
         step(QStringLiteral("DELETE FROM %1").arg(q("Part_Parameter")) + whereSheet, {p.serial, p.sheetNumber});
-        step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
-                 .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
-                      q("Vm"), q("Vt")),
-             p.sheetValues);
+        if (withLimit) {
+            step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10) VALUES (?,?,?,?,?,?,?,?,?)")
+                     .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
+                          q("Vm"), q("Vt"))
+                     .arg(q("TrLimit")),
+                 p.sheetValues);
+        } else {
+            step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
+                     .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
+                          q("Vm"), q("Vt")),
+                 p.sheetValues.mid(0, 8));
+        }
         step(QStringLiteral("DELETE FROM %1").arg(q("Curve")) + whereSheet, {p.serial, p.sheetNumber});
         step(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(q("Curve"), p.curveColumns, p.curveMarks), p.curveValues);
     }
