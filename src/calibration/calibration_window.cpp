@@ -1,6 +1,7 @@
 #include "calibration/calibration_window.h"
 
 #include "acquisition/sampling.h"
+#include "ui_text/ui_text.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -130,13 +131,13 @@ void CalibrationWindow::showLiveTexts() {
         }
         if (r.voltage->text() != v) r.voltage->setText(v);
         if (r.current->text() != i) r.current->setText(i);
-        const QString k = calibrationItemText(CalibrationItem::VoltageSampling) + QStringLiteral(" ") +
-                          coefficientText(s.coefficients.Vadjust[r.ch]) + QStringLiteral("  ") +
-                          calibrationItemText(CalibrationItem::CurrentSampling) + QStringLiteral(" ") +
+        // Set as the console changes, so in the operator's language here.
+        const auto item = [](CalibrationItem i) { return uiText(calibrationItemText(i)) + QStringLiteral(" "); };
+        const QString k = item(CalibrationItem::VoltageSampling) + coefficientText(s.coefficients.Vadjust[r.ch]) +
+                          QStringLiteral("  ") + item(CalibrationItem::CurrentSampling) +
                           coefficientText(s.coefficients.Iadjust[r.ch]) + QStringLiteral("  ") +
-                          calibrationItemText(CalibrationItem::VoltageControl) + QStringLiteral(" ") +
-                          coefficientText(s.coefficients.KV[r.ch]) + QStringLiteral("  ") +
-                          calibrationItemText(CalibrationItem::CurrentControl) + QStringLiteral(" ") +
+                          item(CalibrationItem::VoltageControl) + coefficientText(s.coefficients.KV[r.ch]) +
+                          QStringLiteral("  ") + item(CalibrationItem::CurrentControl) +
                           coefficientText(s.coefficients.KI[r.ch]);
         if (r.coefficients->text() != k) r.coefficients->setText(k);
     }
