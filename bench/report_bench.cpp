@@ -63,11 +63,10 @@ void BM_CertificatePdf(benchmark::State& state) {
     c.batch = {QStringLiteral("B7"),   QStringLiteral("KDB-520VF"), QStringLiteral("520"),
                QStringLiteral("1200"), QStringLiteral("8.25"),      QStringLiteral("12.5"),
                QStringLiteral("IQ-7"), QStringLiteral("L2"),        QStringLiteral("3")};
-    c.riseTimeLimits = {QStringLiteral("150"), QStringLiteral("150"), QStringLiteral("150")};
     c.company = QStringLiteral("某某电子材料有限公司");
     c.date = QDate(2026, 12, 10);
     for (int k = 1; k <= 6; ++k) {
-        StoredSheet s{k, 0.812, 3, 30.5, 40.0 + k, 530.2, 521.0 + k};
+        StoredSheet s{k, 0.812, 3, 30.5, 40.0 + k, 530.2, 521.0 + k, 150.0};
         c.sheets[std::size_t(k - 1)] = s;
         for (int j = 0; j < kCurveColumns; ++j)
             c.curves[std::size_t(k - 1)].push_back(530 * (1 - std::exp(-j / 60.0)) + 5 * std::sin(j / 7.0));

@@ -676,6 +676,10 @@
         <translation>A test is in progress. Exit anyway?</translation>
     </message>
     <message>
+        <source>第%1片无法读回：%2中没有批次 %3 的记录</source>
+        <translation>Sheet %1 cannot be read back: %2 holds no record of batch %3</translation>
+    </message>
+    <message>
         <source>没有需要保存的测试数据！</source>
         <translation>There is no test data to save.</translation>
     </message>
@@ -1720,10 +1724,6 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
         <translation>Batch verdict: </translation>
     </message>
     <message>
-        <source>判定依据：各片TV值不低于VF值且升压时间不超过升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。</source>
-        <translation>Basis: a sheet passes when its TV is not below VF and its rise time does not exceed the rise-time limit; the batch passes when all six sheets pass and fails when any sheet fails.</translation>
-    </message>
-    <message>
         <source>不完整</source>
         <translation>Incomplete</translation>
     </message>
@@ -1870,6 +1870,58 @@ Channel %1 test did not finish; the results not measured are saved empty.</trans
     <message>
         <source>”未采用：</source>
         <translation>” not taken: </translation>
+    </message>
+    <message>
+        <source>请选择调节方式：粗调或细调！</source>
+        <translation>Choose the step: coarse or fine!</translation>
+    </message>
+    <message>
+        <source>恢复默认值会把所有通道的校准系数恢复为1，并把时间轴放大倍数恢复为初始值，是否继续？</source>
+        <translation>Restoring the defaults sets the calibration coefficients of every channel to 1 and the time-axis zoom factors to their first values. Continue?</translation>
+    </message>
+    <message>
+        <source>已删除 </source>
+        <translation>Deleted </translation>
+    </message>
+    <message>
+        <source> 条记录。
+</source>
+        <translation> records.
+</translation>
+    </message>
+    <message>
+        <source>以下记录未能删除：</source>
+        <translation>These records were not deleted: </translation>
+    </message>
+    <message>
+        <source>
+原因：</source>
+        <translation>
+Reason: </translation>
+    </message>
+    <message>
+        <source>修改的记录：</source>
+        <translation>Record changed: </translation>
+    </message>
+    <message>
+        <source> 未修改：</source>
+        <translation> not changed: </translation>
+    </message>
+    <message>
+        <source>只能是“合格”、“不合格”或“待定”</source>
+        <translation> can only be "合格", "不合格" or "待定"</translation>
+    </message>
+    <message>
+        <source>以下各片尚未保存在批次中，其参数无法保存：</source>
+        <translation>These sheets are not stored in the batch yet; their values cannot be saved: </translation>
+    </message>
+    <message>
+        <source>判定依据：各片TV值不低于VF值且升压时间不超过该片测试时的升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。</source>
+        <translation>Basis: a sheet passes when its TV is not below VF and its rise time does not exceed the rise-time limit it was tested with; the batch passes when all six sheets pass and fails when any sheet fails.</translation>
+    </message>
+    <message>
+        <source>未记录</source>
+        <translation>not recorded</translation>
     </message>
 </context>
 </TS>

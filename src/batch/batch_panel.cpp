@@ -50,6 +50,11 @@ void initialiseGrid(BatchPanel& panel) {
     for (int r = 1; r < kGridRows; ++r) panel.grid[r][0] = QString::fromUtf8(kRowLabels[r - 1]);
 }
 
+void clearSheetResults(BatchPanel& panel) {
+    for (int r = 1; r < kGridRows; ++r)
+        for (int c = 4; c < kGridColumns; ++c) panel.grid[std::size_t(r)][std::size_t(c)].clear();
+}
+
 void clearSheets(BatchPanel& panel) {
     initialiseGrid(panel);
     for (auto& values : panel.sheet) values.fill(QString());

@@ -56,6 +56,9 @@ void enterSheetValue(BatchPanel& panel, int k, SheetValue v, const QString& type
 
 // Headers, row labels, every data cell cleared.
 void initialiseGrid(BatchPanel& panel);
+// A new run of channels 1-3: the results shown (Tr, Vm, Vt) go; the sheet values the operator
+// typed for the sheets stay, in their fields and the grid, and are stored with the sheets.
+void clearSheetResults(BatchPanel& panel);
 // A new batch of sheets: the grid initialised and the typed sheet values cleared with it, so the
 // values shown are the ones a save stores.
 void clearSheets(BatchPanel& panel);

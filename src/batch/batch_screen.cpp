@@ -26,6 +26,8 @@ const QString kReportProgram = QStringLiteral("成绩单输出.exe");
 const QString kCertificateSaved = QStringLiteral("找不到合并报表程序，合格证已保存为PDF文件：");
 const QString kCertificateNotWritten = QStringLiteral("合格证文件无法写入：");
 const QString kBatchNotStored = QStringLiteral("批次未保存，无法输出合格证：");
+// The sheets as the grid labels them.
+const char* const kSheetLabels[] = {"1", "2", "3", "1'", "2'", "3'"};
 
 // The field a refused column came from, for the message.
 QString captionOfColumn(const QString& column) {
@@ -122,14 +124,22 @@ void drawBatchCurves(Plots& plots, const ConsoleState& state, const BatchContent
         if (c.number >= 1 && c.number <= kSheets)
             longest = std::max<int>(longest, int(std::min<long>(long(c.values.size()), long(tr[std::size_t(c.number - 1)]) + 178)));
     const float zoom = zoomToShow(longest);
+    // Every sheet of the batch was tested at the batch's VF: each plot's axes are labelled for it
+    // and each curve scaled by it, whatever the channel's own formation voltage or test kind.
+    const QString vf = contents.batch ? contents.batch->vf.trimmed() : QString();
+    ConsoleState axes = state;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        axes.kind[ch] = TestKind::TV;
+        axes.field(Field::FormationVoltage, ch) = vf;
+    }
     for (int ch = 0; ch < kChannels; ++ch) {
         plots.hxfd[ch] = zoom;
-        zb(plots, state, ch);
+        zb(plots, axes, ch);
     }
+    const std::optional<double> refV = toDouble(vf);
     for (const StoredCurve& c : contents.curves) {
         if (c.number < 1 || c.number > kSheets) continue;
         const int ch = c.number - 1;
-        const std::optional<double> refV = toDouble(state.field(Field::FormationVoltage, ch).trimmed());
         // Sheet 5 is laid out with channel 4's zoom factor (the same as its own here).
         const float hxfd = plots.hxfd[c.number == 5 ? 3 : ch];
         const StoredCurvePath path = storedCurvePath(c.number, c.values, tr[std::size_t(ch)], refV.value_or(0), hxfd);
@@ -155,13 +165,25 @@ void BatchScreen::saveSheets() {
     std::vector<SheetValues> sheets;
     for (int k = 1; k <= kSheets; ++k) {
         const auto& row = p.grid[std::size_t(k)];
-        // Only a sheet with stored results (Tr, Vm or Vt shown) exists in the store.
-        if (row[4].isEmpty() && row[5].isEmpty() && row[6].isEmpty()) continue;
+        // A sheet with values typed, or with stored results shown (an emptied cell is stored as
+        // no value); the store says which of them it does not hold.
+        if (std::all_of(row.begin() + 1, row.end(), [](const QString& t) { return t.trimmed().isEmpty(); })) continue;
         sheets.push_back({k, row[1], row[2], row[3]});
     }
-    const StoreResult r = host_.store.saveSheetValues(p.field(BatchField::Serial), sheets);
+    std::vector<int> notStored;
+    const StoreResult r = host_.store.saveSheetValues(p.field(BatchField::Serial), sheets, &notStored);
     if (!r.ok()) {
         refused(QStringLiteral("部分参数无法保存"), r);
+        return;
+    }
+    if (!notStored.empty()) {
+        QStringList names;
+        for (int k : notStored) names << QString::fromUtf8(kSheetLabels[k - 1]);
+        const int saved = int(sheets.size() - notStored.size());
+        host_.prompter().message((saved > 0 ? kSheetsSaved + QStringLiteral("\n") : QString()) +
+                                     QStringLiteral("以下各片尚未保存在批次中，其参数无法保存：") +
+                                     names.join(QStringLiteral("、")),
+                                 kTitle);
         return;
     }
     host_.prompter().message(kSheetsSaved, kTitle);
@@ -246,10 +268,9 @@ void BatchScreen::writeCertificate() {
         host_.prompter().message(kBatchNotStored + serial, kTitle);
         return;
     }
-    const std::array<QString, 3> limits = host_.riseTimeLimits ? host_.riseTimeLimits() : std::array<QString, 3>{};
+    // Each sheet is judged by the limit stored with it, never by the fields of the day.
     const QDate date = host_.today ? host_.today() : QDate::currentDate();
-    const Certificate certificate =
-        certificateOf(contents, limits, host_.company ? host_.company() : QString(), date);
+    const Certificate certificate = certificateOf(contents, host_.company ? host_.company() : QString(), date);
     const QString folder = host_.documentsFolder ? host_.documentsFolder() : QString();
     const QString file = freeFileName(folder, certificateFileName(serial, date));
     const bool written = QDir().mkpath(folder) && writePdf(file, {layoutCertificate(certificate)});

@@ -38,8 +38,6 @@ struct BatchHost {
     std::function<void()> batchDeleted;
     std::function<void(BatchField, const QString&)> chooseField;
     std::function<void(QDate)> chooseDate;
-    // The rise-time limits of channels 1 to 3 (the certificate judges Tr by them).
-    std::function<std::array<QString, 3>()> riseTimeLimits;
     // Whether a run is supervised: opening and deleting reset the channels, so they wait.
     std::function<bool()> running;
     std::function<QDate()> today;
@@ -82,7 +80,7 @@ std::array<QString, 6> sheetGridTexts(const StoredSheet& sheet);
 // stored rise time (0 when it has none), which bounds the curve drawn for it.
 std::array<int, 6> fillBatchPanel(BatchPanel& panel, const BatchContents& contents);
 // The batch's curves onto the channel plots, every plot scaled to show the longest whole and its
-// axes drawn for the channel's formation voltage first.
+// axes drawn first; axes and curves alike for the batch's VF.
 void drawBatchCurves(Plots& plots, const ConsoleState& state, const BatchContents& contents,
                      const std::array<int, 6>& tr);
 

@@ -1,5 +1,8 @@
 #include "calibration/calibration_window.h"
 
+#include "acquisition/sampling.h"
+#include "ui_text/ui_text.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,6 +17,13 @@ namespace varnot {
 namespace {
 
 const QString kTitle = QStringLiteral("Varnot智能TV仪测试系统");
+const QString kNoStepSize = QStringLiteral("请选择调节方式：粗调或细调！");
+const QString kConfirmRestore = QStringLiteral(
+    "恢复默认值会把所有通道的校准系数恢复为1，并把时间轴放大倍数恢复为初始值，是否继续？");
+
+QString coefficientText(float v) {
+    return QString::number(double(v), 'g', 7);
+}
 
 QPushButton* addButton(QLayout* layout, const QString& text, const char* name) {
     auto* b = new QPushButton(text);
@@ -88,13 +98,16 @@ CalibrationWindow::CalibrationWindow(CalibrationHost host, Prompter& prompter, Q
         auto* frame = new QGroupBox(n + QStringLiteral("路测试值："));
         auto* rows = new QGridLayout(frame);
         Readout r{c, readoutField(QStringLiteral("voltage") + n),
-                  readoutField(QStringLiteral("current") + n)};
+                  readoutField(QStringLiteral("current") + n), nullptr};
         rows->addWidget(new QLabel(n + QStringLiteral("路电压值：")), 0, 0);
         rows->addWidget(r.voltage, 0, 1);
         rows->addWidget(new QLabel(QStringLiteral("V")), 0, 2);
         rows->addWidget(new QLabel(n + QStringLiteral("路电流值：")), 1, 0);
         rows->addWidget(r.current, 1, 1);
         rows->addWidget(new QLabel(QStringLiteral("mA")), 1, 2);
+        r.coefficients = new QLabel;
+        r.coefficients->setObjectName(QStringLiteral("coefficients") + n);
+        rows->addWidget(r.coefficients, 2, 0, 1, 3);
         outer->addWidget(frame);
         readouts_.push_back(r);
     }
@@ -102,11 +115,31 @@ CalibrationWindow::CalibrationWindow(CalibrationHost host, Prompter& prompter, Q
 }
 
 void CalibrationWindow::showLiveTexts() {
+    const ConsoleState& s = host_.state;
     for (const Readout& r : readouts_) {
-        const QString& v = host_.state.field(Field::LiveVoltage, r.ch);
-        const QString& i = host_.state.field(Field::LiveCurrent, r.ch);
+        // A running channel shows what it samples; otherwise the last reading the poll brought,
+        // corrected with the coefficients as they stand now, so a step shows at once.
+        QString v, i;
+        if (s.testRun && r.ch >= s.firstCh && r.ch <= s.lastCh && !s.chStopped[r.ch]) {
+            v = s.field(Field::LiveVoltage, r.ch);
+            i = s.field(Field::LiveCurrent, r.ch);
+        } else {
+            const Reading reading = convertReading(r.ch, s.rawVolt[r.ch], s.rawCurr[r.ch],
+                                                   s.coefficients.Vadjust[r.ch], s.coefficients.Iadjust[r.ch]);
+            v = voltageText(reading.volts);
+            i = currentText(reading.milliamperes);
+        }
         if (r.voltage->text() != v) r.voltage->setText(v);
         if (r.current->text() != i) r.current->setText(i);
+        // Set as the console changes, so in the operator's language here.
+        const auto item = [](CalibrationItem i) { return uiText(calibrationItemText(i)) + QStringLiteral(" "); };
+        const QString k = item(CalibrationItem::VoltageSampling) + coefficientText(s.coefficients.Vadjust[r.ch]) +
+                          QStringLiteral("  ") + item(CalibrationItem::CurrentSampling) +
+                          coefficientText(s.coefficients.Iadjust[r.ch]) + QStringLiteral("  ") +
+                          item(CalibrationItem::VoltageControl) + coefficientText(s.coefficients.KV[r.ch]) +
+                          QStringLiteral("  ") + item(CalibrationItem::CurrentControl) +
+                          coefficientText(s.coefficients.KI[r.ch]);
+        if (r.coefficients->text() != k) r.coefficients->setText(k);
     }
 }
 
@@ -124,10 +157,15 @@ void CalibrationWindow::step(StepDirection direction) {
         prompter_.message(*refusal, kTitle);
         return;
     }
+    if (stepSize() == StepSize::Neither) {
+        prompter_.message(kNoStepSize, kTitle);
+        return;
+    }
     if (host_.step) host_.step(ch, *item, direction, stepSize());
 }
 
 void CalibrationWindow::restoreDefaults() {
+    if (!prompter_.question(kConfirmRestore, kTitle)) return;
     if (host_.restoreDefaults) host_.restoreDefaults();
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 
@@ -37,8 +38,9 @@ class CalibrationWindow : public QWidget {
   public:
     CalibrationWindow(CalibrationHost host, Prompter& prompter, QWidget* parent = nullptr);
 
-    // Shows the console's live voltage and current texts of every listed channel; the owner calls
-    // it whenever the console changes.
+    // Shows every listed channel's voltage and current (the running test's samples, or between
+    // runs the last poll's reading corrected as the coefficients stand now) and its four
+    // coefficients; the owner calls it whenever the console changes.
     void showLiveTexts();
 
   private:
@@ -56,6 +58,7 @@ class CalibrationWindow : public QWidget {
         int ch;
         QLineEdit* voltage;
         QLineEdit* current;
+        QLabel* coefficients;  // the channel's four coefficients as the console holds them
     };
     std::vector<Readout> readouts_;
 };

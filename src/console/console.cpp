@@ -407,6 +407,15 @@ void Console::calibrate(int ch, CalibrationItem item, StepDirection direction, S
 
 void Console::restoreCalibrationDefaults() {
     varnot::restoreCalibrationDefaults(settings_, state_.coefficients, plots_.hxfd, plots_.hxfd16);
+    // The zoom factors changed: every plot gets the axes of its new zoom and its curves again, as
+    // the zoom commands leave them, so the drawing and the mouse readout agree.
+    Live l = live();
+    for (int ch = 0; ch < kChannels; ++ch) {
+        zb(plots_, state_, ch);
+        redrawChannelCurve(l, ch, plots_.drawnTo[ch]);
+    }
+    for (int p = 0; p < 3; ++p) zb16(plots_, state_, p);
+    redrawCombinedCurves(l, plots_.drawnTo);
     emit changed();
 }
 

@@ -143,7 +143,8 @@ void Console::run() {
     for (int c = state_.firstCh; c <= state_.lastCh; ++c)
         state_.statusPanels[c] = QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路开始") +
                                  QString::fromUtf8(kindWord(state_.kind[c]));
-    if (state_.lastCh == 2) clearSheets(batch_);
+    // The sheet values typed for this run's sheets stay: they are stored with the sheets.
+    if (state_.lastCh == 2) clearSheetResults(batch_);
     for (int c = 0; c < kChannels; ++c) {
         const bool in = c <= state_.lastCh;
         state_.chEnded[c] = !in;

@@ -428,11 +428,6 @@ QWidget* ConsoleWindow::buildBatchTab() {
     host.batchDeleted = [this] { console_.batchDeleted(); };
     host.chooseField = [this](BatchField f, const QString& text) { console_.chooseBatchField(f, text); };
     host.chooseDate = [this](QDate date) { console_.chooseBatchDate(date); };
-    host.riseTimeLimits = [this] {
-        std::array<QString, 3> limits;
-        for (int ch = 0; ch < 3; ++ch) limits[std::size_t(ch)] = console_.state().field(Field::RiseTimeLimit, ch);
-        return limits;
-    };
     host.running = [this] { return console_.supervising(); };
     host.today = [this] { return console_.today(); };
     // The screen's own search lists: its tab shows them.

@@ -219,6 +219,8 @@ TestSaver::SheetOutcome TestSaver::storeSheet(BatchSession& session, int ch, Cha
     sheet.tr = t.firstMark ? t.field(Field::RiseTime) : QString();
     sheet.vm = t.samples() > 2 ? t.field(Field::ReadoutVm) : QString();
     sheet.vt = t.finished ? t.field(Field::TvValue) : QString();
+    // The limit the sheet was judged by goes with it: a certificate judges the sheet by it later.
+    if (toDouble(t.field(Field::RiseTimeLimit).trimmed())) sheet.trLimit = t.field(Field::RiseTimeLimit);
     const std::vector<float> curve = sheetCurve(t);
     StoreResult r;
     if (curve.size() > std::size_t(kCurveColumns)) {

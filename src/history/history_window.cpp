@@ -29,6 +29,14 @@ const QString kConfirmOne = QStringLiteral("您确定要删除所选记录吗？
 const QString kDeleted = QStringLiteral("删除完毕！");
 const QString kRunning = QStringLiteral("测试正在进行，不能显示记录！");
 const QString kBadRunCount = QStringLiteral("删除的条数必须是大于0的整数！请重新输入。");
+// A delete that left records: which, and why; with the count of those it did delete.
+QString deleteReport(const DeleteOutcome& outcome) {
+    QString text;
+    if (!outcome.deleted.isEmpty())
+        text = QStringLiteral("已删除 ") + QString::number(outcome.deleted.size()) + QStringLiteral(" 条记录。\n");
+    return text + QStringLiteral("以下记录未能删除：") + outcome.left.join(QStringLiteral("、")) +
+           QStringLiteral("\n原因：") + outcome.reason;
+}
 QString confirmRun(const QString& count) {
     return QStringLiteral("您确定要删除 ") + count + QStringLiteral(" 条所选记录吗？");
 }
@@ -96,6 +104,11 @@ HistoryWindow::HistoryWindow(const QString& folder, Prompter& prompter, HistoryH
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    // The column names stay above the rows however far the grid is scrolled; a click on one
+    // sorts by it (测试编号 and 测试日期 newest first), a second click the other way.
+    view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    view_->horizontalHeader()->setSortIndicatorShown(true);
+    view_->setSortingEnabled(true);
 
     auto* conditions = new QGridLayout;
     const auto labelled = [conditions](int col, const QString& caption, QWidget* w) {
@@ -206,12 +219,17 @@ void HistoryWindow::runQuery() {
     present(q);
 }
 
-void HistoryWindow::present(const HistoryQuery& query) {
+void HistoryWindow::present(const HistoryQuery& query, bool quiet) {
     const auto found = model_->run(query);
     statement_->setText(qstr(query));
     view_->setToolTip(qstr(query));
     if (!found || *found == 0) {
-        prompter_.message(kNoResult, kInfo);
+        // Nothing of an earlier query stays to be deleted, changed or shown under this statement.
+        deleteButton_->setEnabled(false);
+        modifyButton_->setEnabled(false);
+        displayButton_->setEnabled(false);
+        exportButton_->setEnabled(false);
+        if (!quiet) prompter_.message(kNoResult, kInfo);
         count_->setText(QStringLiteral("0"));
         return;
     }
@@ -240,11 +258,30 @@ void HistoryWindow::deleteSelected() {
     // The record is named before anything is deleted.
     const std::vector<RecordRef> records = model_->recordsFrom(row, 1);
     if (host_.rereadStoredCount) host_.rereadStoredCount();
-    deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
-    deleted(records);
-    prompter_.message(kDeleted, kInfo);
-    // Nothing stays selected: another delete takes a record the operator picks anew.
-    present(model_->query());
+    const DeleteOutcome outcome = deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
+    deleted(outcome);
+    prompter_.message(outcome.left.isEmpty() ? kDeleted : deleteReport(outcome), kInfo);
+    requery(row);
+}
+
+void HistoryWindow::requery(int gridRow) {
+    // The grid comes back where it was: the rows scrolled past are read again and the row that
+    // followed the deleted ones stands where they stood. Nothing stays selected: another delete
+    // takes a record the operator picks anew.
+    const int top = view_->rowAt(0);
+    present(model_->query(), true);
+    const int want = std::max(top, gridRow - 1);
+    while (model_->rowCount() <= want && model_->canFetchMore()) model_->fetchMore();
+    if (top > 0 && top < model_->rowCount()) {
+        // Enough rows below the top one to fill the view, so it can stand at the top.
+        view_->scrollTo(model_->index(top, 0), QAbstractItemView::PositionAtTop);
+        while (view_->rowAt(0) < top && model_->canFetchMore()) {
+            model_->fetchMore();
+            view_->scrollTo(model_->index(top, 0), QAbstractItemView::PositionAtTop);
+        }
+    }
+    view_->clearSelection();
+    view_->setCurrentIndex({});
 }
 
 void HistoryWindow::deleteRun() {
@@ -260,18 +297,16 @@ void HistoryWindow::deleteRun() {
     // saved meanwhile cannot shift the run onto another record.
     const std::vector<RecordRef> records = model_->recordsFrom(row, *n);
     if (host_.rereadStoredCount) host_.rereadStoredCount();
-    deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
-    deleted(records);
+    const DeleteOutcome outcome = deleteRecords(database_.open(model_->query().kind), model_->query().kind, records);
+    deleted(outcome);
     runCount_->setText(QStringLiteral("0"));
-    // Nothing stays selected: another delete takes a record the operator picks anew.
-    present(model_->query());
-    prompter_.message(kDeleted, kInfo);
+    requery(row);
+    prompter_.message(outcome.left.isEmpty() ? kDeleted : deleteReport(outcome), kInfo);
 }
 
-void HistoryWindow::deleted(const std::vector<RecordRef>& records) {
-    QStringList names;
-    for (const RecordRef& r : records) names << r.name;
-    if (host_.recordsDeleted) host_.recordsDeleted(model_->query().kind, names);
+void HistoryWindow::deleted(const DeleteOutcome& outcome) {
+    if (host_.recordsDeleted && !outcome.deleted.isEmpty())
+        host_.recordsDeleted(model_->query().kind, outcome.deleted);
 }
 
 void HistoryWindow::modifySelected() {

@@ -66,9 +66,12 @@ class HistoryWindow : public QWidget {
     void operatorChosen();
     bool selectionValid();
     // Tells the console which records a delete took.
-    void deleted(const std::vector<RecordRef>& records);
-    // Runs `query`; the message and the count "0" when it finds nothing.
-    void present(const HistoryQuery& query);
+    void deleted(const DeleteOutcome& outcome);
+    // Runs `query`; the message (unless `quiet`) and the count "0" when it finds nothing, with
+    // nothing left to delete, change, show or export.
+    void present(const HistoryQuery& query, bool quiet = false);
+    // The query again after a delete of the records from `gridRow` on, the view where it was.
+    void requery(int gridRow);
 
     Prompter& prompter_;
     HistoryHost host_;

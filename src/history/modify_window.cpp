@@ -43,8 +43,14 @@ ModifyWindow::ModifyWindow(TestKind channel1Kind, const RecordGridModel& grid,
     auto* exitButton = new QPushButton(QStringLiteral("退出"));
     exitButton->setObjectName(QStringLiteral("Command2"));
 
+    // The record the change goes to, named before anything is typed.
+    auto* named = new QLabel(QStringLiteral("修改的记录：") + (record_ ? record_->name : QString()));
+    named->setObjectName(QStringLiteral("record"));
+    named->setTextFormat(Qt::PlainText);
+
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("请先选择查询记录，再修改记录")), 0, 0, 1, 2);
+    layout->addWidget(named, 4, 0, 1, 2);
     layout->addWidget(new QLabel(QStringLiteral("选择要修改的记录：")), 1, 0);
     layout->addWidget(column_, 1, 1);
     layout->addWidget(new QLabel(QStringLiteral("修改为：")), 2, 0);
@@ -67,10 +73,25 @@ void ModifyWindow::modify() {
     }
     // The columns are channel 1's kind: records of another kind cannot take them. A value is
     // checked against its column before anything is written.
-    const auto value = modifiedValue(kind_, chosenText(column_), value_->text());
-    const bool written = record_ && kind_ == listedKind_ && value &&
-                         modifyRecord(database_.open(kind_), kind_, *record_, chosenText(column_), *value);
-    prompter_.message(written ? kModified : kFailed, kInfo);
+    const QString column = chosenText(column_);
+    const auto value = modifiedValue(kind_, column, value_->text());
+    if (!record_ || kind_ != listedKind_ || !value) {
+        prompter_.message(kFailed, kInfo);
+        return;
+    }
+    // The value must mean what the column means: a parameter within the range its entry keeps,
+    // a time within the curve the record holds, a judgement one of the three.
+    QSqlDatabase db = database_.open(kind_);
+    const auto record = readStoredRecord(db, kind_, *record_, nullptr);
+    if (!record) {
+        prompter_.message(kFailed, kInfo);
+        return;
+    }
+    if (const auto refusal = modificationRefusal(*record, column, *value)) {
+        prompter_.message(*refusal, kInfo);
+        return;
+    }
+    prompter_.message(modifyRecord(db, kind_, *record_, column, *value) ? kModified : kFailed, kInfo);
 }
 
 }  // namespace varnot

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <span>
 
 namespace varnot {
@@ -150,11 +151,7 @@ float zoomForSpan(int span) {
     return zoom;
 }
 
-namespace {
-
-// The slot's fields as the record fills them; with `refused`, a stored value the field would refuse
-// typed is left out and its reason noted.
-void fillFields(ConsoleState& state, int s, const StoredRecord& record, QStringList* refused = nullptr) {
+void fillRecordFields(ConsoleState& state, int s, const StoredRecord& record, QStringList* refused) {
     for (const FieldSource& f : fieldsOf(record.kind)) {
         const QString column = QString::fromUtf8(f.column);
         const QString text = fieldText(record.values.value(column), column == u"测试日期");
@@ -169,10 +166,12 @@ void fillFields(ConsoleState& state, int s, const StoredRecord& record, QStringL
     }
 }
 
+namespace {
+
 // The samples a record's own columns ask to draw (what recordDisplayable checked the curve for).
 int recordSpan(const StoredRecord& record) {
     ConsoleState filled;
-    fillFields(filled, 0, record);
+    fillRecordFields(filled, 0, record);
     return std::min(displaySpan(filled, 0, record.kind), kLastSample);
 }
 
@@ -208,7 +207,7 @@ bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error
     if (!recordDisplayable(record, error)) return false;
     ConsoleState& state = live.s;
     QStringList left;
-    fillFields(state, s, record, &left);
+    fillRecordFields(state, s, record, &left);
     if (refused) *refused << left;
     // Drawn as far as the record's own columns say, whatever a refused field kept.
     const int span = recordSpan(record);
@@ -271,6 +270,26 @@ bool displayRecord(Live& live, int s, const StoredRecord& record, QString* error
         group.text(x, y + 200,
                    QStringLiteral("Vmax") + channel + u'-' + state.field(Field::ReadoutVm, s) + u'V', kBlack);
     };
+
+    // The Vmax label speaks of this record: the TV record's own Vmax column; a leakage record keeps
+    // no peak, so the highest voltage of its curve as drawn; an electrolyte record its 最大电压.
+    // Nothing of the slot's previous test stays behind.
+    const auto curvePeak = [&] {
+        float peak = 0;
+        for (int k = 1; k <= span; ++k) peak = std::max(peak, curves.V[s][std::size_t(k)]);
+        return shortestText(peak);
+    };
+    switch (record.kind) {
+        case TestKind::TV:
+            if (state.field(Field::ReadoutVm, s).isEmpty()) state.field(Field::ReadoutVm, s) = curvePeak();
+            break;
+        case TestKind::Leakage:
+            state.field(Field::ReadoutVm, s) = curvePeak();
+            break;
+        case TestKind::Electrolyte:
+            state.field(Field::ReadoutVm, s) = state.field(Field::MaxVoltage, s);
+            break;
+    }
 
     switch (record.kind) {
         case TestKind::TV: {

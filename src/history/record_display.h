@@ -38,6 +38,10 @@ DisplaySlot displaySlot(int displayGroup, const QString& nextText);
 // The groups whose kind switch takes the record's kind.
 std::vector<int> switchedGroups(int displayGroup);
 
+// The slot's console fields as the record fills them (the columns of its kind, nothing else). With
+// `refused`, a stored value the field would refuse typed is left out and its reason noted.
+void fillRecordFields(ConsoleState& state, int slot, const StoredRecord& record, QStringList* refused = nullptr);
+
 // The samples drawn: rise time + delay (TV), test time (leakage), spark delay + first spark time
 // (electrolyte), from the slot's fields as filled from the record.
 int displaySpan(const ConsoleState& s, int slot, TestKind kind);

@@ -2,6 +2,8 @@
 
 #include "common/text_number.h"
 #include "history/query.h"
+#include "settings/field_catalogue.h"
+#include "state/console_state.h"
 #include "storage/sql_support.h"
 #include "storage/local_records.h"
 
@@ -57,6 +59,87 @@ std::optional<QVariant> modifiedValue(TestKind kind, const QString& column, cons
             }
         }
     }
+    return std::nullopt;
+}
+
+namespace {
+
+struct RangedColumn {
+    TestKind kind;
+    const char* column;
+    Field field;  // the console entry whose range the column keeps
+};
+const RangedColumn kRangedColumns[] = {
+    {TestKind::TV, "化成电压", Field::FormationVoltage},
+    {TestKind::TV, "测试电流", Field::TestCurrent},
+    {TestKind::TV, "延迟时间", Field::DelayTime},
+    {TestKind::TV, "升压时间指标", Field::RiseTimeLimit},
+    {TestKind::Leakage, "漏电流电压", Field::LeakageVoltage},
+    {TestKind::Leakage, "测试电流", Field::TestCurrent},
+    {TestKind::Leakage, "漏电流指标", Field::LeakageLimit},
+    {TestKind::Leakage, "测试时间", Field::LeakageTestTime},
+    {TestKind::Electrolyte, "测试电流", Field::ElecCurrent},
+    {TestKind::Electrolyte, "设定电压", Field::ElecSetVoltage},
+    {TestKind::Electrolyte, "参考电压", Field::ElecReference},
+    {TestKind::Electrolyte, "闪火延时", Field::SparkDelay},
+    {TestKind::Electrolyte, "闪火修正", Field::SparkCorrection},
+};
+
+// The columns the shown span is made of (see displaySpan).
+bool spanColumn(TestKind kind, const QString& column) {
+    switch (kind) {
+        case TestKind::TV:
+            return column == u"升压时间" || column == u"延迟时间";
+        case TestKind::Leakage:
+            return column == u"测试时间";
+        case TestKind::Electrolyte:
+            break;
+    }
+    return column == u"闪火延时" || column == u"火花时间1";
+}
+
+bool judgementColumn(const QString& column) {
+    return column == u"TV特性" || column == u"漏电流特性" || column == u"判定结果";
+}
+
+}  // namespace
+
+std::optional<QString> modificationRefusal(const StoredRecord& record, const QString& column,
+                                           const QVariant& value) {
+    const QString refused = QStringLiteral("记录 ") + record.name + QStringLiteral(" 未修改：");
+    if (judgementColumn(column)) {
+        const QString t = value.toString();
+        if (t == u"合格" || t == u"不合格" || t == u"待定") return std::nullopt;
+        return refused + column + QStringLiteral("只能是“合格”、“不合格”或“待定”");
+    }
+    std::optional<double> low, high;
+    for (const RangedColumn& r : kRangedColumns) {
+        if (r.kind != record.kind || column != QString::fromUtf8(r.column)) continue;
+        low = fieldSpec(r.field).low;
+        high = fieldSpec(r.field).high;
+    }
+    const double v = value.toDouble();
+    if (spanColumn(record.kind, column)) {
+        // The span with the new value, and what the other columns add to it.
+        StoredRecord changed = record;
+        changed.values.insert(column, value);
+        ConsoleState filled;
+        fillRecordFields(filled, 0, changed);
+        const int span = displaySpan(filled, 0, record.kind);
+        const int own = toInt16(shortestText(v)).value;
+        const int others = span - own;
+        const double curveLow = std::max(1 - others, 0);
+        const double curveHigh = std::min<double>(double(record.volts.size()), double(kLastSample)) - others;
+        low = low ? std::max(*low, curveLow) : curveLow;
+        high = high ? std::min(*high, curveHigh) : curveHigh;
+        if (!recordDisplayable(changed, nullptr) || v < *low || v > *high)
+            return refused + column + QStringLiteral("的范围是") + shortestText(*low) + QStringLiteral("～") +
+                   shortestText(std::max(*low, *high)) + QStringLiteral("，请重新输入！");
+        return std::nullopt;
+    }
+    if (low && high && (v < *low || v > *high))
+        return refused + column + QStringLiteral("的范围是") + shortestText(*low) + QStringLiteral("～") +
+               shortestText(*high) + QStringLiteral("，请重新输入！");
     return std::nullopt;
 }
 

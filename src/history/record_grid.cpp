@@ -7,10 +7,13 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QElapsedTimer>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace varnot {
@@ -18,6 +21,8 @@ namespace varnot {
 namespace {
 
 const QString kRecordColumn = QStringLiteral("测试编号");
+// Another console may be saving into the same file: its write is waited for, this long.
+constexpr int kHistoryBusyWaitMs = 5000;
 
 QString cellText(LocalColumnType type, const QVariant& v) {
     if (v.isNull()) return {};
@@ -75,7 +80,7 @@ QSqlDatabase HistoryDatabase::open(TestKind kind) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
     // Another console may be saving into the same file: wait for its write instead of failing.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kHistoryBusyWaitMs));
     if (!db.open()) {
         db = QSqlDatabase();
         close();
@@ -90,11 +95,40 @@ QSqlDatabase HistoryDatabase::open(TestKind kind) {
 RecordGridModel::RecordGridModel(HistoryDatabase& database, QObject* parent)
     : QAbstractTableModel(parent), database_(database) {}
 
+void RecordGridModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    columns_.clear();
+    statement_.clear();
+    found_ = 0;
+    ran_ = false;
+    endResetModel();
+}
+
+void RecordGridModel::sort(int column, Qt::SortOrder order) {
+    sortColumn_ = column >= 0 && column < int(parameterColumns(query_.kind).size()) ? column : -1;
+    sortOrder_ = order;
+    if (ran_) run(query_);
+}
+
+QString RecordGridModel::orderBy() const {
+    const QString dir = sortOrder_ == Qt::DescendingOrder ? QStringLiteral(" DESC") : QString();
+    const auto& cols = parameterColumns(query_.kind);
+    if (sortColumn_ < 0 || sortColumn_ >= int(cols.size())) return QStringLiteral("rowid") + dir;
+    return quoteIdentifier(cols[std::size_t(sortColumn_)].name) + dir + QStringLiteral(", rowid") + dir;
+}
+
 std::optional<qint64> RecordGridModel::run(const HistoryQuery& query) {
     const auto condition = queryCondition(query);
-    if (!condition) return std::nullopt;
+    if (!condition) {
+        clear();
+        return std::nullopt;
+    }
     QSqlDatabase db = database_.open(query.kind);
-    if (!db.isValid()) return std::nullopt;
+    if (!db.isValid()) {
+        clear();
+        return std::nullopt;
+    }
 
     // The list is what was stored when the query ran: later pages stop at the last row there was.
     qint64 maxRowid = 0;
@@ -103,11 +137,14 @@ std::optional<qint64> RecordGridModel::run(const HistoryQuery& query) {
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("SELECT MAX(rowid) FROM %1")
                         .arg(quoteIdentifier(parameterTable(query.kind)))) ||
-            !q.next())
+            !q.next()) {
+            clear();
             return std::nullopt;
+        }
         maxRowid = q.value(0).toLongLong();
     }
 
+    if (query.kind != query_.kind) sortColumn_ = -1;
     HistoryQuery previousQuery = query_;
     QueryCondition previousCondition = condition_;
     const qint64 previousMax = maxRowid_;
@@ -116,7 +153,7 @@ std::optional<qint64> RecordGridModel::run(const HistoryQuery& query) {
     maxRowid_ = maxRowid;
     std::vector<Row> first;
     qint64 found = 0;
-    bool ok = readPage(0, kPage, first);
+    bool ok = readPage(-1, kPage, first);
     if (ok && int(first.size()) < kPage) {
         found = qint64(first.size());
     } else if (ok) {
@@ -133,6 +170,7 @@ std::optional<qint64> RecordGridModel::run(const HistoryQuery& query) {
         query_ = previousQuery;
         condition_ = previousCondition;
         maxRowid_ = previousMax;
+        clear();
         return std::nullopt;
     }
 
@@ -146,7 +184,7 @@ std::optional<qint64> RecordGridModel::run(const HistoryQuery& query) {
     return found_;
 }
 
-bool RecordGridModel::readPage(qint64 after, int limit, std::vector<Row>& out) const {
+bool RecordGridModel::readPage(qint64 offset, int limit, std::vector<Row>& out) const {
     QSqlDatabase db = database_.open(query_.kind);
     if (!db.isValid()) return false;
     const auto& cols = parameterColumns(query_.kind);
@@ -154,13 +192,29 @@ bool RecordGridModel::readPage(qint64 after, int limit, std::vector<Row>& out) c
     for (const LocalColumn& c : cols) names << quoteIdentifier(c.name);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-                  "SELECT rowid, %1 FROM %2 WHERE (%3) AND rowid > ? AND rowid <= ? ORDER BY rowid LIMIT ?")
-                  .arg(names.join(u','), quoteIdentifier(parameterTable(query_.kind)), condition_.where));
+    // In stored order a page starts after the last row read (offset -1: the first page); in
+    // another order it starts at its position in that order.
+    const bool stored = sortColumn_ < 0 && sortOrder_ == Qt::AscendingOrder;
+    const qint64 after = offset < 0 ? 0 : offset;
+    if (stored) {
+        q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE (%3) AND rowid > ? AND rowid <= ? ORDER BY rowid "
+                                 "LIMIT ?")
+                      .arg(names.join(u','), quoteIdentifier(parameterTable(query_.kind)), condition_.where));
+    } else {
+        q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE (%3) AND rowid <= ? ORDER BY %4 LIMIT ? OFFSET ?")
+                      .arg(names.join(u','), quoteIdentifier(parameterTable(query_.kind)), condition_.where,
+                           orderBy()));
+    }
     for (const QVariant& v : condition_.values) q.addBindValue(v);
-    q.addBindValue(after);
-    q.addBindValue(maxRowid_);
-    q.addBindValue(limit);
+    if (stored) {
+        q.addBindValue(after);
+        q.addBindValue(maxRowid_);
+        q.addBindValue(limit);
+    } else {
+        q.addBindValue(maxRowid_);
+        q.addBindValue(limit);
+        q.addBindValue(qint64(rows_.size()) * (offset < 0 ? 0 : 1));
+    }
     if (!q.exec()) return false;
     while (q.next()) {
         Row r{q.value(0).toLongLong(), {}};
@@ -201,8 +255,16 @@ QVariant RecordGridModel::data(const QModelIndex& index, int role) const {
     return cellText(cols[std::size_t(col)].type, rows_[std::size_t(row - 1)].values.value(col));
 }
 
-QVariant RecordGridModel::headerData(int, Qt::Orientation, int role) const {
-    return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+QVariant RecordGridModel::headerData(int section, Qt::Orientation o, int role) const {
+    // The column names head the grid where it is scrolled to as well. 测试编号 and 测试日期 sort
+    // the newest first at the first click.
+    if (o == Qt::Horizontal && role == Qt::InitialSortOrderRole) {
+        const QString name = columns_.value(section);
+        return name == u"测试日期" || name == u"测试编号" ? QVariant(int(Qt::DescendingOrder))
+                                                          : QVariant(int(Qt::AscendingOrder));
+    }
+    if (role != Qt::DisplayRole) return {};
+    return o == Qt::Horizontal ? QVariant(columns_.value(section)) : QVariant(QString());
 }
 
 bool RecordGridModel::canFetchMore(const QModelIndex& parent) const {
@@ -223,32 +285,71 @@ void RecordGridModel::fetchMore(const QModelIndex& parent) {
     endInsertRows();
 }
 
-int deleteRecords(QSqlDatabase db, TestKind kind, const std::vector<RecordRef>& records) {
-    int deleted = 0;
+DeleteOutcome deleteRecords(QSqlDatabase db, TestKind kind, const std::vector<RecordRef>& records, int waitMs) {
+    DeleteOutcome out;
     const QString table = parameterTable(kind);
+    QElapsedTimer waited;
+    waited.start();
+    // The wait for a lock is one budget for the whole delete, set afresh before each record.
+    const auto setBusyWait = [&db](qint64 ms) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(std::max<qint64>(ms, 0)));
+    };
+    const auto leave = [&out](const QString& name, const QString& why) {
+        out.left << name;
+        if (out.reason.isEmpty()) out.reason = why;
+    };
+    if (!db.isValid()) {
+        for (const RecordRef& r : records) leave(r.name, QStringLiteral("数据库文件不存在"));
+        return out;
+    }
     for (const RecordRef& r : records) {
-        if (!db.transaction()) continue;
+        const qint64 left = waitMs - waited.elapsed();
+        if (left <= 0 && !out.left.isEmpty()) {
+            leave(r.name, out.reason);
+            continue;
+        }
+        setBusyWait(left);
+        // A write lock from the start: the wait for another program's lock happens here, once.
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            leave(r.name, begin.lastError().databaseText());
+            continue;
+        }
         bool ok = false;
+        QString why;
         {
             QSqlQuery q(db);
             q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ? AND %2 = ?")
                           .arg(quoteIdentifier(table), quoteIdentifier(kRecordColumn)));
             q.addBindValue(r.rowid);
             q.addBindValue(r.name);
-            ok = q.exec() && q.numRowsAffected() == 1;
+            ok = q.exec();
+            if (!ok) why = q.lastError().databaseText();
+            if (ok && q.numRowsAffected() != 1) {
+                ok = false;
+                why = QStringLiteral("记录已不存在");
+            }
             // The curve table goes with its row; a parameter table is never a record's curve.
             bool parameterName = false;
             for (TestKind k : {TestKind::TV, TestKind::Leakage, TestKind::Electrolyte})
                 parameterName = parameterName || r.name.compare(parameterTable(k), Qt::CaseInsensitive) == 0;
-            if (ok && !parameterName && !r.name.isEmpty())
+            if (ok && !parameterName && !r.name.isEmpty()) {
                 ok = q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteIdentifier(r.name)));
+                if (!ok) why = q.lastError().databaseText();
+            }
         }
-        if (ok && db.commit())
-            ++deleted;
-        else
-            db.rollback();
+        QSqlQuery end(db);
+        if (ok && end.exec(QStringLiteral("COMMIT"))) {
+            out.deleted << r.name;
+        } else {
+            if (ok) why = end.lastError().databaseText();
+            end.exec(QStringLiteral("ROLLBACK"));
+            leave(r.name, why);
+        }
     }
-    return deleted;
+    setBusyWait(kHistoryBusyWaitMs);
+    return out;
 }
 
 }  // namespace varnot

@@ -51,10 +51,16 @@ class RecordGridModel : public QAbstractTableModel {
     explicit RecordGridModel(HistoryDatabase& database, QObject* parent = nullptr);
 
     // Runs a query. Nullopt when it could not run (a missing file, a column the table lacks, a
-    // value its column cannot hold): the grid keeps what it showed. Otherwise the number of records
+    // value its column cannot hold): the grid is emptied, nothing of an earlier query stays. Otherwise the number of records
     // found; with none the grid holds the header row only. The records found are those stored when
     // the query ran: a test saved later joins the list only with the next query.
     std::optional<qint64> run(const HistoryQuery& query);
+    // Empties the grid: no rows, no query.
+    void clear();
+    // The order of the records: by a column, either way (rowid breaks ties); the stored order
+    // when no column is given. Kept for the next query; the records are read again.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
     // The last query that ran, its statement text, its kind and the number of records it found.
     const HistoryQuery& query() const { return query_; }
     QString statementText() const { return statement_; }
@@ -73,7 +79,6 @@ class RecordGridModel : public QAbstractTableModel {
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent = {}) const override;
     void fetchMore(const QModelIndex& parent = {}) override;
 
@@ -84,9 +89,11 @@ class RecordGridModel : public QAbstractTableModel {
         qint64 rowid;
         QVariantList values;
     };
-    // Reads up to `limit` records of the query listed after the row `after`; false when the
-    // database failed.
+    // Reads up to `limit` records of the query: the first page for `after` -1, else the page
+    // that follows the rows read so far (whose last has rowid `after`); false when the database
+    // failed.
     bool readPage(qint64 after, int limit, std::vector<Row>& out) const;
+    QString orderBy() const;
 
     HistoryDatabase& database_;
     HistoryQuery query_;
@@ -97,11 +104,23 @@ class RecordGridModel : public QAbstractTableModel {
     qint64 maxRowid_ = 0;
     qint64 found_ = 0;
     bool ran_ = false;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+};
+
+// What a delete did: the records deleted, and those left with the database's reason.
+struct DeleteOutcome {
+    QStringList deleted;
+    QStringList left;
+    QString reason;  // of the first record left
 };
 
 // Deletes each record whole or not at all: its parameter row and its curve table in one
 // transaction. A record whose row is no longer there (deleted meanwhile) is left alone, its
-// table included; a row without a curve table is deleted. Returns how many were deleted.
-int deleteRecords(QSqlDatabase db, TestKind kind, const std::vector<RecordRef>& records);
+// table included; a row without a curve table is deleted. A file another program holds locked is
+// waited for `waitMs` in all, not per record: once the wait is spent, every record not yet
+// deleted is left.
+DeleteOutcome deleteRecords(QSqlDatabase db, TestKind kind, const std::vector<RecordRef>& records,
+                            int waitMs = 2000);
 
 }  // namespace varnot

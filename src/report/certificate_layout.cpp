@@ -1,9 +1,11 @@
 #include "report/certificate_layout.h"
 
 #include "common/text_number.h"
+#include "common/tv_judgement.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace varnot {
 namespace {
@@ -11,7 +13,8 @@ namespace {
 const char kTitle[] = "铝箔批次合格证";
 const char kVerdictCaption[] = "批次判定：";
 const char kBasis[] =
-    "判定依据：各片TV值不低于VF值且升压时间不超过升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。";
+    "判定依据：各片TV值不低于VF值且升压时间不超过该片测试时的升压时间指标为合格；六片均合格则批次合格，任一片不合格则批次不合格。";
+const char kNoLimit[] = "未记录";
 const char kPass[] = "合格";
 const char kFail[] = "不合格";
 const char kPending[] = "待定";
@@ -55,15 +58,13 @@ void addCell(ReportPage& page, double left, double top, double width, const QStr
 
 }  // namespace
 
-Certificate certificateOf(const BatchContents& contents, const std::array<QString, 3>& riseTimeLimits,
-                          const QString& company, QDate date) {
+Certificate certificateOf(const BatchContents& contents, const QString& company, QDate date) {
     Certificate c;
     if (contents.batch) c.batch = *contents.batch;
     for (const StoredSheet& s : contents.sheets)
         if (s.number >= 1 && s.number <= kBatchSheets) c.sheets[std::size_t(s.number - 1)] = s;
     for (const StoredCurve& curve : contents.curves)
         if (curve.number >= 1 && curve.number <= kBatchSheets) c.curves[std::size_t(curve.number - 1)] = curve.values;
-    c.riseTimeLimits = riseTimeLimits;
     c.company = company;
     c.date = date;
     return c;
@@ -74,23 +75,27 @@ std::array<QString, 6> storedSheetTexts(const StoredSheet& s) {
             cellText(s.tr, u"0.00"),           cellText(s.vm, u"0.00"),      cellText(s.vt, u"0.00")};
 }
 
-QString sheetJudgement(const std::optional<StoredSheet>& sheet, const QString& vf, const QString& riseTimeLimit) {
+QString sheetJudgement(const std::optional<StoredSheet>& sheet, const QString& vf) {
     if (!sheet) return {};
-    const std::optional<double> formation = toDouble(vf.trimmed()), limit = toDouble(riseTimeLimit.trimmed());
-    // As the TV test judges, equality passes. One comparison that fails is enough; a pass needs
-    // both.
-    const bool tvLow = formation && sheet->vt && *formation > *sheet->vt;
-    const bool riseSlow = limit && sheet->tr && *limit < *sheet->tr;
+    const std::optional<double> formation = toDouble(vf.trimmed());
+    // The one TV rule; a comparison that cannot be made is left out by a value that cannot fail
+    // it. One comparison that fails is enough; a pass needs both.
+    constexpr float kNever = std::numeric_limits<float>::infinity();
+    const bool tvLow = formation && sheet->vt && !tvPasses(float(*formation), float(*sheet->vt), kNever, 0);
+    const bool riseSlow = sheet->trLimit && sheet->tr && !tvPasses(-kNever, 0, float(*sheet->trLimit), float(*sheet->tr));
     if (tvLow || riseSlow) return text(kFail);
-    if (!formation || !sheet->vt || !limit || !sheet->tr) return text(kPending);
+    if (!formation || !sheet->vt || !sheet->trLimit || !sheet->tr) return text(kPending);
     return text(kPass);
+}
+
+QString sheetLimitText(const std::optional<StoredSheet>& sheet) {
+    if (!sheet) return {};
+    return sheet->trLimit ? shortestText(*sheet->trLimit) : text(kNoLimit);
 }
 
 std::array<QString, kBatchSheets> sheetJudgements(const Certificate& c) {
     std::array<QString, kBatchSheets> out;
-    for (int k = 1; k <= kBatchSheets; ++k)
-        out[std::size_t(k - 1)] =
-            sheetJudgement(c.sheets[std::size_t(k - 1)], c.batch.vf, c.riseTimeLimits[std::size_t((k - 1) % 3)]);
+    for (int k = 1; k <= kBatchSheets; ++k) out[std::size_t(k - 1)] = sheetJudgement(c.sheets[std::size_t(k - 1)], c.batch.vf);
     return out;
 }
 
@@ -130,9 +135,8 @@ QStringList certificateColumn(const Certificate& c, int sheet) {
         for (const QString& v : storedSheetTexts(*s)) column << v;
     else
         for (int i = 0; i < 6; ++i) column << QString();
-    const QString& limit = c.riseTimeLimits[std::size_t(index % 3)];
-    column << limit.trimmed();
-    column << sheetJudgement(s, c.batch.vf, limit);
+    column << sheetLimitText(s);
+    column << sheetJudgement(s, c.batch.vf);
     return column;
 }
 

@@ -4,10 +4,11 @@
 // after boiling (比容, 折弯, 抗拉, Tr, Vm, Vt, the rise-time limit and the judgement), under
 // each column the sheet's stored curve, and the verdict on the batch.
 //
-// A batch carries no limits of its own beyond its VF: each sheet is judged as its TV test is
-// (the TV value Vt at least the batch's VF, the rise time Tr at most the rise-time limit of the
-// sheet's channel), and the batch passes when all six sheets pass, fails when any fails, and is
-// incomplete otherwise (a sheet missing, or one whose test did not end).
+// Each sheet is judged by the one TV rule with what it was tested with: the TV value Vt at least
+// the batch's VF, the rise time Tr at most the rise-time limit stored with the sheet. A sheet
+// stored without its limit (before the store kept it) shows so in the limit row and is not
+// judged on its rise time. The batch passes when all six sheets pass, fails when any fails, and
+// is incomplete otherwise (a sheet missing, one whose test did not end, one without its limit).
 #pragma once
 
 #include "report/report_layout.h"
@@ -33,24 +34,24 @@ struct Certificate {
     std::array<std::optional<StoredSheet>, kBatchSheets> sheets;
     // Stored curve of sheet k at index k - 1 (empty: none stored).
     std::array<std::vector<double>, kBatchSheets> curves;
-    // The rise-time limit (升压时间指标) of channels 1 to 3, as their fields hold it.
-    std::array<QString, 3> riseTimeLimits;
     QString company;
     QDate date;
 };
 
 // The certificate of a loaded batch (contents.batch must be set).
-Certificate certificateOf(const BatchContents& contents, const std::array<QString, 3>& riseTimeLimits,
-                          const QString& company, QDate date);
+Certificate certificateOf(const BatchContents& contents, const QString& company, QDate date);
 
 // A stored sheet's values as the sheet grid shows them: 比容 "0.000"; 折弯, 抗拉, Tr, Vm, Vt "0.00";
 // NULL empty.
 std::array<QString, 6> storedSheetTexts(const StoredSheet& sheet);
 
-// "合格" or "不合格" as the sheet's TV test is judged: "不合格" as soon as one comparison fails,
-// "待定" when none fails but one cannot be made (Tr or Vt never reached, the VF or the limit no
-// number); empty for a sheet not stored.
-QString sheetJudgement(const std::optional<StoredSheet>& sheet, const QString& vf, const QString& riseTimeLimit);
+// "合格" or "不合格" as the sheet's TV test is judged (tvPasses): "不合格" as soon as one
+// comparison fails, "待定" when none fails but one cannot be made (Tr or Vt never reached, the VF
+// no number, no limit stored with the sheet); empty for a sheet not stored.
+QString sheetJudgement(const std::optional<StoredSheet>& sheet, const QString& vf);
+// The limit row's text: the sheet's stored limit, "未记录" when the sheet was stored without one,
+// empty for a sheet not stored.
+QString sheetLimitText(const std::optional<StoredSheet>& sheet);
 std::array<QString, kBatchSheets> sheetJudgements(const Certificate& c);
 // "合格" when all six sheets pass, "不合格" when any fails, else "不完整".
 QString batchVerdict(const std::array<QString, kBatchSheets>& judgements);

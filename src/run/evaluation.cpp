@@ -189,9 +189,6 @@ void drawEndMarks(Live& live, int ch) {
         live.plots.TV16[groupOf(ch)]->text(g.x(), live.curves.yTV[ch], channelText(ch) + QStringLiteral("C点"), kBlack);
 }
 
-bool tvPasses(float formationVoltage, float tvValue, float riseTimeLimit, float riseTime) {
-    return !(formationVoltage > tvValue || riseTimeLimit < riseTime);
-}
 bool leakagePasses(float limit, float current) { return !(limit < current); }
 bool electrolytePasses(float firstSpark, float reference) { return !(firstSpark < reference); }
 

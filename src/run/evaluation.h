@@ -4,6 +4,7 @@
 #pragma once
 
 #include "acquisition/acquisition.h"
+#include "common/tv_judgement.h"
 #include "settings/settings_store.h"
 
 namespace varnot {
@@ -17,8 +18,8 @@ void evaluateChannel(Live& live, SettingsStore& settings, int ch);
 // C (and B at the peak of a TV test) on its own plot, the dotted end line on its group plot.
 void drawEndMarks(Live& live, int ch);
 
-// The judgements: equality passes.
-bool tvPasses(float formationVoltage, float tvValue, float riseTimeLimit, float riseTime);
+// The judgements: equality passes (the TV test's is tvPasses, shared with the certificate and
+// the statistics).
 bool leakagePasses(float limit, float current);
 bool electrolytePasses(float firstSpark, float reference);
 

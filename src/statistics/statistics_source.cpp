@@ -65,7 +65,7 @@ SheetRecords readSheetRecords(const BatchStore& store, const QString& spec, QDat
     for (int k = 1; k <= 6; ++k) present += QStringLiteral(" WHEN %1 THEN %2").arg(k).arg(1 << (k - 1));
     const QString sql = QStringLiteral(
                             "SELECT w.SerNum, w.ProDate, w.VF, SUM(CASE p.NumCurve%1 ELSE 0 END)%2 "
-                            "FROM Whole_Parameter w JOIN Part_Parameter p ON p.SerNum = w.SerNum "
+                            "FROM Whole_Parameter w JOIN Part_Parameter p ON UPPER(p.SerNum) = UPPER(w.SerNum) "
                             "WHERE w.Speci = ? AND w.ProDate >= ? AND w.ProDate <= ? "
                             "GROUP BY w.SerNum, w.ProDate, w.VF ORDER BY w.ProDate, w.SerNum")
                             .arg(present, sheets);

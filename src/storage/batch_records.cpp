@@ -46,7 +46,8 @@ std::optional<double> number(const QVariant& v) {
     return ok ? std::optional(d) : std::nullopt;
 }
 
-const QString kWhereSerial = QStringLiteral(" WHERE SerNum = ?");
+// Serials compare without regard to the case of their letters (see batchSerial).
+const QString kWhereSerial = QStringLiteral(" WHERE UPPER(SerNum) = UPPER(?)");
 
 // Runs `work` on the connection inside one transaction: committed when it returns no error,
 // rolled back otherwise.
@@ -71,7 +72,7 @@ std::optional<BatchFields> BatchStore::findBatch(const QString& serial, QString*
     query.setForwardOnly(true);
     const QString sql = QStringLiteral("SELECT SerNum,Speci,VF,Length,Area,Weight,IQNum,PLNum,NodeNum FROM Whole_Parameter") +
                         kWhereSerial;
-    if (!execBound(query, sql, {serial.trimmed()})) {
+    if (!execBound(query, sql, {batchSerial(serial)})) {
         setError(error, failure(query));
         return std::nullopt;
     }
@@ -84,7 +85,7 @@ std::optional<BatchFields> BatchStore::findBatch(const QString& serial, QString*
 
 BatchContents BatchStore::loadBatch(const QString& serial) {
     BatchContents out;
-    const QString s = serial.trimmed();
+    const QString s = batchSerial(serial);
     out.batch = findBatch(s, &out.error);
     if (!out.batch) return out;
     ScreenConnection conn(*this);
@@ -95,15 +96,28 @@ BatchContents BatchStore::loadBatch(const QString& serial) {
     {
         QSqlQuery query(conn.db());
         query.setForwardOnly(true);
-        if (!execBound(query, QStringLiteral("SELECT NumCurve,SpecVot,Bend,Pull,Tr,Vm,Vt FROM Part_Parameter") + kWhereSerial, {s})) {
+        if (!execBound(query, QStringLiteral("SELECT * FROM Part_Parameter") + kWhereSerial, {s})) {
             out.error = failure(query);
             return out;
         }
+        // By name: a table another program made may lack TrLimit, or order its columns otherwise.
+        const QSqlRecord columns = query.record();
+        const auto at = [&](const char* name) { return columns.indexOf(QString::fromLatin1(name)); };
+        const int numCurve = at("NumCurve");
+        const std::pair<std::optional<double> StoredSheet::*, const char*> kColumns[] = {
+            {&StoredSheet::capacitance, "SpecVot"}, {&StoredSheet::bending, "Bend"}, {&StoredSheet::tensile, "Pull"},
+            {&StoredSheet::tr, "Tr"},               {&StoredSheet::vm, "Vm"},        {&StoredSheet::vt, "Vt"},
+            {&StoredSheet::trLimit, "TrLimit"}};
+        std::vector<std::pair<std::optional<double> StoredSheet::*, int>> read;
+        for (const auto& [member, name] : kColumns) {
+            int i = at(name);
+            if (i < 0) i = columns.indexOf(QString::fromLatin1(name).toLower());
+            if (i >= 0) read.emplace_back(member, i);
+        }
         while (query.next()) {
             StoredSheet sheet;
-            sheet.number = query.value(0).toInt();
-            std::optional<double>* values[] = {&sheet.capacitance, &sheet.bending, &sheet.tensile, &sheet.tr, &sheet.vm, &sheet.vt};
-            for (int i = 0; i < 6; ++i) *values[i] = number(query.value(i + 1));
+            sheet.number = query.value(numCurve >= 0 ? numCurve : columns.indexOf(QStringLiteral("numcurve"))).toInt();
+            for (const auto& [member, i] : read) sheet.*member = number(query.value(i));
             out.sheets.push_back(sheet);
         }
     }
@@ -130,7 +144,7 @@ BatchContents BatchStore::loadBatch(const QString& serial) {
 }
 
 StoreResult BatchStore::saveBatch(const BatchFields& batch, QDate today) {
-    const QString serial = batch.serial.trimmed();
+    const QString serial = batchSerial(batch.serial);
     if (serial.isEmpty()) return {StoreResult::InvalidValue, QStringLiteral("SerNum")};
     Numbers n;
     n.text(serial, "SerNum");
@@ -165,31 +179,48 @@ StoreResult BatchStore::saveBatch(const BatchFields& batch, QDate today) {
     return {};
 }
 
-StoreResult BatchStore::saveSheetValues(const QString& serial, const std::vector<SheetValues>& sheets) {
-    const QString s = serial.trimmed();
+StoreResult BatchStore::saveSheetValues(const QString& serial, const std::vector<SheetValues>& sheets,
+                                        std::vector<int>* notStored) {
+    const QString s = batchSerial(serial);
     if (s.isEmpty()) return {StoreResult::InvalidValue, QStringLiteral("SerNum")};
-    // Checked whole before anything is written.
+    // Checked whole before anything is written. An empty cell is no value: NULL, never 0.
     std::vector<QVariantList> rows;
     for (const SheetValues& v : sheets) {
         if (v.number < 1 || v.number > 6) return {StoreResult::InvalidValue, QStringLiteral("NumCurve")};
         Numbers n;
-        const auto zeroWhenEmpty = [](const QString& t) { return t.trimmed().isEmpty() ? QStringLiteral("0") : t; };
-        rows.push_back({n.take(zeroWhenEmpty(v.capacitance), "SpecVot", true), n.take(v.bending, "Bend", false),
-                        n.take(zeroWhenEmpty(v.tensile), "Pull", true), s, v.number});
+        rows.push_back({n.take(v.capacitance, "SpecVot", false), n.take(v.bending, "Bend", false),
+                        n.take(v.tensile, "Pull", false), s, v.number});
         if (!n.badField.isEmpty()) return {StoreResult::InvalidValue, n.badField};
     }
     if (rows.empty()) return {};
     ScreenConnection conn(*this);
     if (!conn.ok()) return {StoreResult::DatabaseError, conn.error()};
+    std::vector<int> missing;
     const QString error = inTransaction(conn.db(), [&]() -> QString {
         QSqlQuery query(conn.db());
-        for (const QVariantList& values : rows)
-            if (!execBound(query, QStringLiteral("UPDATE Part_Parameter SET SpecVot=?,Bend=?,Pull=? WHERE SerNum = ? AND NumCurve = ?"),
+        for (const QVariantList& values : rows) {
+            // Whether the sheet is stored is asked, not read from the update's row count, which
+            // not every driver reports.
+            if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM Part_Parameter") + kWhereSerial +
+                                      QStringLiteral(" AND NumCurve = ?"),
+                           {s, values[4]}) ||
+                !query.next())
+                return failure(query);
+            const bool stored = query.value(0).toInt() > 0;
+            query.finish();
+            if (!stored) {
+                missing.push_back(values[4].toInt());
+                continue;
+            }
+            if (!execBound(query, QStringLiteral("UPDATE Part_Parameter SET SpecVot=?,Bend=?,Pull=?") + kWhereSerial +
+                                      QStringLiteral(" AND NumCurve = ?"),
                            values))
                 return failure(query);
+        }
         return QString();
     });
     if (!error.isEmpty()) return {StoreResult::DatabaseError, error};
+    if (notStored) *notStored = missing;
     return {};
 }
 
@@ -204,7 +235,7 @@ QStringList BatchStore::serialsLike(const QString& text, QString* error) {
     }
     QSqlQuery query(conn.db());
     query.setForwardOnly(true);
-    if (!execBound(query, QStringLiteral("SELECT SerNum FROM Whole_Parameter WHERE SerNum LIKE ? ESCAPE '\\'"),
+    if (!execBound(query, QStringLiteral("SELECT SerNum FROM Whole_Parameter WHERE UPPER(SerNum) LIKE UPPER(?) ESCAPE '\\'"),
                    {u'%' + pattern + u'%'})) {
         setError(error, failure(query));
         return serials;
@@ -263,7 +294,7 @@ QString BatchStore::addSpecification(const QString& spec) {
 }
 
 QString BatchStore::deleteBatch(const QString& serial) {
-    const QString s = serial.trimmed();
+    const QString s = batchSerial(serial);
     ScreenConnection conn(*this);
     if (!conn.ok()) return conn.error();
     return inTransaction(conn.db(), [&]() -> QString {

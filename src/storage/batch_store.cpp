@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <cmath>
 
 #include <sys/stat.h>
@@ -43,7 +44,7 @@ std::vector<TableDef> tableDefs() {
         {"Part_Parameter",
          q("SerNum") + text + QStringLiteral(" NOT NULL, ") + q("NumCurve") + QStringLiteral(" INTEGER NOT NULL, ") +
              q("SpecVot") + number + u',' + q("Bend") + number + u',' + q("Pull") + number + u',' +
-             q("Tr") + number + u',' + q("Vm") + number + u',' + q("Vt") + number +
+             q("Tr") + number + u',' + q("Vm") + number + u',' + q("Vt") + number + u',' + q("TrLimit") + number +
              QStringLiteral(", PRIMARY KEY (") + q("SerNum") + u',' + q("NumCurve") + u')'},
         {"Curve", curve},
         {"Criterion", q("Speci") + text + QStringLiteral(" NOT NULL PRIMARY KEY")},
@@ -51,6 +52,15 @@ std::vector<TableDef> tableDefs() {
 }
 
 }  // namespace
+
+QString upperCasedLetters(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - u'a' + u'A');
+    return out;
+}
+
+QString batchSerial(const QString& text) { return upperCasedLetters(text.trimmed()); }
 
 BatchStore::BatchStore(QString connectionText) : connectionText_(std::move(connectionText)) {
     // The ODBC driver puts "DSN=" in front of a data source name itself.
@@ -81,6 +91,19 @@ QString BatchStore::ensureSchemaOn(QSqlDatabase db) {
         for (auto& t : tableDefs()) {
             if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE 1 = 0").arg(q(t.name)))) missing.push_back(t);
             probe.finish();
+        }
+    }
+    // Sheets keep the rise-time limit they were tested with: a sheet table made before (or by
+    // another program) gets the column, empty for the sheets it holds. Nothing is removed or
+    // renamed; when the column cannot be added, sheets are stored without it.
+    const bool sheetsMissing = std::any_of(missing.begin(), missing.end(),
+                                           [](const TableDef& t) { return QByteArrayView(t.name) == "Part_Parameter"; });
+    if (!sheetsMissing) {
+        QSqlQuery probe(db);
+        probe.setForwardOnly(true);
+        if (!probe.exec(QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(q("TrLimit"), q("Part_Parameter")))) {
+            probe.finish();
+            probe.exec(QStringLiteral("ALTER TABLE %1 ADD %2 DOUBLE PRECISION").arg(q("Part_Parameter"), q("TrLimit")));
         }
     }
     if (missing.empty()) return {};
@@ -143,7 +166,7 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
         p.refused = {StoreResult::CurveTooLong, QStringLiteral("%1 values, at most %2").arg(curve.size()).arg(kCurveColumns)};
         return p;
     }
-    p.serial = batch.serial.trimmed();
+    p.serial = batchSerial(batch.serial);
     p.sheetNumber = sheetNumber;
     if (p.serial.isEmpty()) {
         p.refused = {StoreResult::InvalidValue, QStringLiteral("SerNum")};
@@ -179,7 +202,8 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
                      n.take(sheet.tensile, "Pull", false),
                      n.take(sheet.tr, "Tr", sheet.finished),
                      n.take(sheet.vm, "Vm", sheet.finished),
-                     n.take(sheet.vt, "Vt", sheet.finished)};
+                     n.take(sheet.vt, "Vt", sheet.finished),
+                     n.take(sheet.trLimit, "TrLimit", false)};
     if (!n.badField.isEmpty()) {
         p.refused = {StoreResult::InvalidValue, n.badField};
         return p;
@@ -197,17 +221,25 @@ PreparedSheet prepareSheet(const BatchFields& batch, int sheetNumber, const Shee
 
 // Writes a prepared sheet in one transaction on an open connection.
 StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
+    // Probed before the transaction: on PostgreSQL a failed statement spoils the one it runs in.
+    bool withLimit = false;
+    {
+        QSqlQuery probe(db);
+        probe.setForwardOnly(true);
+        withLimit = probe.exec(QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(q("TrLimit"), q("Part_Parameter")));
+    }
     if (!db.transaction()) return {StoreResult::DatabaseError, errorText(db.lastError())};
     QString error;
     {
         QSqlQuery query(db);
-        const QString whereSheet = QStringLiteral(" WHERE %1 = ? AND %2 = ?").arg(q("SerNum"), q("NumCurve"));
+        // A serial stored before with lower-case letters is the same batch: its rows are replaced.
+        const QString whereSheet = QStringLiteral(" WHERE UPPER(%1) = UPPER(?) AND %2 = ?").arg(q("SerNum"), q("NumCurve"));
         auto step = [&](const QString& sql, const QVariantList& values) {
             if (error.isEmpty() && !execBound(query, sql, values)) error = failure(query);
         };
         if (!lockSerial(query, p.serial)) error = failure(query);
         if (p.withBatch) {
-            step(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")), {p.serial});
+            step(QStringLiteral("DELETE FROM %1 WHERE UPPER(%2) = UPPER(?)").arg(q("Whole_Parameter"), q("SerNum")), {p.serial});
             step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10,%11,%12,%13) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)")
                      .arg(q("Whole_Parameter"), q("SerNum"), q("Speci"), q("VF"), q("Length"), q("Area"), q("Weight"),
                           q("IQNum"), q("PLNum"))
@@ -219,7 +251,7 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
         // give way to any other writer at once.)
         if (!p.withBatch && error.isEmpty()) {
             // The batch row is made when the batch has none yet, so 打开 finds this sheet.
-            if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(q("Whole_Parameter"), q("SerNum")),
+            if (!execBound(query, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE UPPER(%2) = UPPER(?)").arg(q("Whole_Parameter"), q("SerNum")),
                            {p.serial}) || !query.next()) {
                 error = failure(query);
             } else if (query.value(0).toInt() == 0) {
@@ -236,17 +268,25 @@ StoreResult writeSheet(QSqlDatabase db, const PreparedSheet& p) {
             }
             query.finish();
         }
-        step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
-                 .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
-                      q("Vm"), q("Vt")),
-             p.sheetValues);
+        if (withLimit) {
+            step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9,%10) VALUES (?,?,?,?,?,?,?,?,?)")
+                     .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
+                          q("Vm"), q("Vt"))
+                     .arg(q("TrLimit")),
+                 p.sheetValues);
+        } else {
+            step(QStringLiteral("INSERT INTO %1 (%2,%3,%4,%5,%6,%7,%8,%9) VALUES (?,?,?,?,?,?,?,?)")
+                     .arg(q("Part_Parameter"), q("SerNum"), q("NumCurve"), q("SpecVot"), q("Bend"), q("Pull"), q("Tr"),
+                          q("Vm"), q("Vt")),
+                 p.sheetValues.mid(0, 8));
+        }
         step(QStringLiteral("DELETE FROM %1").arg(q("Curve")) + whereSheet, {p.serial, p.sheetNumber});
         step(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(q("Curve"), p.curveColumns, p.curveMarks), p.curveValues);
         // Stored only as 打开 finds it: under its batch row, with its values and its curve. A sheet
         // whose batch row is not there (a database that came back empty between two sheets) is
         // not written at all.
         const std::pair<const char*, QString> found[] = {
-            {"Whole_Parameter", QStringLiteral(" WHERE %1 = ?").arg(q("SerNum"))},
+            {"Whole_Parameter", QStringLiteral(" WHERE UPPER(%1) = UPPER(?)").arg(q("SerNum"))},
             {"Part_Parameter", whereSheet},
             {"Curve", whereSheet},
         };

@@ -45,6 +45,7 @@ struct BatchFields {
 // those are stored as NULL (finished = false makes Tr, Vm, Vt optional).
 struct SheetFields {
     QString capacitance, bending, tensile, tr, vm, vt;
+    QString trLimit{};  // the rise-time limit (升压时间指标) the sheet's test ran with
     bool finished = true;
 };
 
@@ -54,11 +55,20 @@ struct StoreResult {
     bool ok() const { return status == Stored; }
 };
 
-// The stored values of one sheet, as numbers (nullopt: NULL).
+// The stored values of one sheet, as numbers (nullopt: NULL). trLimit: the rise-time limit the
+// sheet was tested with (column TrLimit; NULL for sheets stored before it was kept).
 struct StoredSheet {
     int number = 0;  // NumCurve, 1..6
     std::optional<double> capacitance, bending, tensile, tr, vm, vt;
+    std::optional<double> trLimit{};
 };
+
+// The one rule for batch serials, on every path and engine: the letters a to z are upper-cased
+// (as the serial field shows them as typed), the text trimmed. Serials are stored so; every
+// lookup compares the upper-cased stored serial with the upper-cased one asked for, so a batch
+// stored before with lower-case letters is found as well.
+QString upperCasedLetters(const QString& text);
+QString batchSerial(const QString& text);
 
 // A sheet's stored curve: the values of columns "0", "1", ... up to the last one before the
 // first NULL or the end of the row.
@@ -142,10 +152,11 @@ public:
     // when the serial is not stored, else its row updated (ProDate, Pace, Conner kept), in one
     // transaction. Checked as storeSheet checks the batch; nothing is written when refused.
     StoreResult saveBatch(const BatchFields& batch, QDate today);
-    // The sheet values of stored sheets, all in one transaction: capacitance and tensile as
-    // numbers (an empty text is 0), bending a number or NULL (empty). A text that is no number
-    // refuses the whole update (InvalidValue); a sheet not stored changes nothing.
-    StoreResult saveSheetValues(const QString& serial, const std::vector<SheetValues>& sheets);
+    // The sheet values of stored sheets, all in one transaction: capacitance, bending and tensile
+    // each a number or NULL (an empty text). A text that is no number refuses the whole update
+    // (InvalidValue); a sheet not stored changes nothing and is named in `notStored`.
+    StoreResult saveSheetValues(const QString& serial, const std::vector<SheetValues>& sheets,
+                                std::vector<int>* notStored = nullptr);
 
     // The foil grades a new Criterion table starts with.
     static const QStringList& seedSpecifications();

@@ -133,7 +133,9 @@ protected:
 
 TEST_P(BatchTabTest, OpeningShowsTheBatchItsSheetsAndItsCurves) {
     ASSERT_NO_FATAL_FAILURE(storeB7());
-    console->state().field(Field::FormationVoltage, 3) = QStringLiteral("520");
+    // Channels 4 to 6 keep a formation voltage of their own; the batch's sheets 1' to 3' are drawn
+    // on them at the batch's VF all the same.
+    console->state().field(Field::FormationVoltage, 3) = QStringLiteral("800");
     type("txtWhole", QStringLiteral("b7"));
     EXPECT_EQ(edit("txtWhole")->text(), QStringLiteral("B7"));
     click("openBatch");
@@ -450,6 +452,113 @@ TEST_P(BatchTabTest, OpenAndDeleteOverAnUnsavedTestAskFirst) {
     EXPECT_EQ(console->test(0).state, TestState::ShownBatch);
     EXPECT_EQ(console->state().field(Field::TvTestNumber, 0), u"B7");
     EXPECT_FALSE(console->unsavedTest());
+}
+
+// Batch A100: six sheets at VF 520, each stored with the rise-time limit 150 it was tested with;
+// sheet 3 rose in 110 s.
+TEST_P(BatchTabTest, TheCertificateJudgesEachSheetByTheLimitItWasTestedWith) {
+    BatchStore& store = console->batchStore();
+    ASSERT_EQ(store.ensureSchema(), QString());
+    const BatchFields b{QStringLiteral("A100"), QStringLiteral("KDB-520VF"), QStringLiteral("520"), {}, {}, {},
+                        QStringLiteral("IQ-1"), QStringLiteral("L1"), QStringLiteral("0")};
+    for (int k = 1; k <= 6; ++k) {
+        SheetFields s{QStringLiteral("0.8"), QStringLiteral("3"), QStringLiteral("30"), k == 3 ? QStringLiteral("110") : QStringLiteral("40"),
+                      QStringLiteral("530"), QStringLiteral("525")};
+        s.trLimit = QStringLiteral("150");
+        ASSERT_TRUE(store.storeSheet(b, k, s, flatCurve(50, 312.0f), kDay).ok());
+    }
+    // Today's limit on the console is stricter; it does not reach yesterday's sheets.
+    for (int ch = 0; ch < 3; ++ch) console->state().field(Field::RiseTimeLimit, ch) = QStringLiteral("100");
+    const QString docs = dir.filePath(QStringLiteral("文档"));
+    window->reportPrinter().documentsFolder = [docs] { return docs; };
+    const QString saved = QStringLiteral("找不到合并报表程序，合格证已保存为PDF文件：");
+    const auto certificate = [&] {
+        prompter.shown.clear();
+        type("txtWhole", QStringLiteral("a100"));
+        window->findChild<QAction*>(QStringLiteral("mergedReport"))->trigger();
+        const QStringList shown = prompter.messages();
+        EXPECT_EQ(shown.size(), 1);
+        EXPECT_TRUE(!shown.isEmpty() && shown[0].startsWith(saved)) << shown.join('|').toStdString();
+        return shown.isEmpty() ? QString() : pdfText(shown[0].mid(saved.size()), 1);
+    };
+    QString text = certificate();
+    EXPECT_TRUE(text.contains(QStringLiteral("批次判定：合格"))) << text.toStdString();
+    // Every sheet's judgement (the row captioned 判定) passes, sheet 3 included.
+    QString judgements;
+    for (const QString& line : text.split(u'\n'))
+        if (line.trimmed().startsWith(QStringLiteral("判定 "))) judgements = line;
+    EXPECT_EQ(judgements.count(QStringLiteral("合格")), 6) << text.toStdString();
+    EXPECT_FALSE(judgements.contains(QStringLiteral("不合格"))) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("150")), 6) << text.toStdString();
+
+    // A sheet stored before the limit was kept: the certificate says so and does not guess.
+    ASSERT_EQ(source.query(QStringLiteral("UPDATE Part_Parameter SET TrLimit=NULL WHERE NumCurve=3")), QString());
+    text = certificate();
+    EXPECT_TRUE(text.contains(QStringLiteral("未记录"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("批次判定：不完整"))) << text.toStdString();
+}
+
+// A batch filed under a lower-case serial (a test numbered "b7", an older console) is found
+// however the serial is typed, and listed by the search.
+TEST_P(BatchTabTest, ALowerCaseSerialStaysReachable) {
+    ASSERT_EQ(console->batchStore().ensureSchema(), QString());
+    ASSERT_EQ(source.query(QStringLiteral("INSERT INTO Whole_Parameter (SerNum, Speci, VF, NodeNum, ProDate, Pace, Conner) "
+                                          "VALUES ('b7', 'KDB-520VF', 520, 2, '2026/03/01', 1000, 'OQC')")),
+              QString());
+    ASSERT_EQ(source.query(QStringLiteral("INSERT INTO Part_Parameter (SerNum, NumCurve, SpecVot, Bend, Pull, Tr, Vm, Vt) "
+                                          "VALUES ('b7', 2, 0.8, 3, 30, 41, 530, 525)")),
+              QString());
+    type("txtWhole", QStringLiteral("b7"));
+    ASSERT_EQ(edit("txtWhole")->text(), QStringLiteral("B7"));
+    click("openBatch");
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.messages().join('|').toStdString();
+    EXPECT_EQ(edit("VFText")->text(), QStringLiteral("520"));
+    EXPECT_EQ(edit("txtWhole5")->text(), QStringLiteral("2"));
+    EXPECT_EQ(cell(2, 4), QStringLiteral("41.00"));
+
+    type("txtWhole", QStringLiteral("b"));
+    QTest::mouseDClick(edit("txtWhole"), Qt::LeftButton);
+    auto* list = widget<QListWidget>("List1");
+    ASSERT_TRUE(list->isVisible());
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("b7"));
+}
+
+// After a save of the run (the sheets stored, the batch never opened), the sheet values typed
+// are stored; a sheet the batch does not hold is named. An empty cell stays no value.
+TEST_P(BatchTabTest, SheetValuesTypedAfterALiveSaveAreStoredOrRefusedByName) {
+    ASSERT_NO_FATAL_FAILURE(storeB7());  // sheets 1, 2 and 1'
+    type("txtWhole", QStringLiteral("B7"));
+    type("Cap1", QStringLiteral("0.9"));
+    type("Pull1", QStringLiteral("31"));
+    type("Cap3", QStringLiteral("0.7"));
+    click("saveSheets");
+    EXPECT_EQ(prompter.messages(),
+              QStringList{QStringLiteral("部分参数保存完毕!\n以下各片尚未保存在批次中，其参数无法保存：3")});
+    const auto value = [&](const char* column, int k) {
+        return stored(QStringLiteral("select %1 from Part_Parameter where SerNum='B7' and NumCurve=%2").arg(QString::fromLatin1(column)).arg(k));
+    };
+    EXPECT_EQ(value("SpecVot", 1).toDouble(), 0.9);
+    EXPECT_EQ(value("Pull", 1).toDouble(), 31.0);
+    EXPECT_EQ(value("Bend", 1), QString()) << "the empty bending cell is no value";
+    EXPECT_EQ(value("SpecVot", 2).toDouble(), 0.812) << "nothing typed for sheet 2";
+    EXPECT_EQ(stored(QStringLiteral("select count(*) from Part_Parameter where SerNum='B7'")), QStringLiteral("3"));
+}
+
+// Sheet values typed before a run of channels 1-3 stay through its start; the results of the
+// grid go.
+TEST_P(BatchTabTest, SheetValuesTypedBeforeARunStay) {
+    type("Cap2", QStringLiteral("1.5"));
+    type("Bend2", QStringLiteral("4"));
+    ASSERT_EQ(cell(2, 1), QStringLiteral("1.500"));
+    connectInstrument(*console);
+    prompter.answers = {true};
+    console->toolbarCommand(QStringLiteral("test13"));
+    ASSERT_TRUE(console->supervising());
+    EXPECT_EQ(cell(2, 1), QStringLiteral("1.500"));
+    EXPECT_EQ(cell(2, 2), QStringLiteral("4"));
+    EXPECT_EQ(edit("Cap2")->text(), QStringLiteral("1.5"));
+    console->stopAll();
 }
 
 std::string engineName(const ::testing::TestParamInfo<Engine>& info) {

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -192,6 +193,93 @@ TEST_F(CalibrationWindowTest, AStepReachesTheStoreTheNextFrameAndTheNextShownSam
     console->stopAll();
 }
 
+TEST_F(CalibrationWindowTest, AStepWithNeitherCoarseNorFineSaysSoAndChangesNothing) {
+    choose("channels", QStringLiteral("第2通道校准"));
+    choose("items", QStringLiteral("电流采样校准"));
+    for (const char* button : {"increase", "decrease"}) {
+        prompter.shown.clear();
+        click(button);
+        EXPECT_EQ(prompter.messages(), QStringList{QStringLiteral("请选择调节方式：粗调或细调！")}) << button;
+        EXPECT_EQ(console->state().coefficients, Coefficients{}) << button;
+        EXPECT_EQ(stored("Iadjust", 1), u"1") << button;
+    }
+    in<QRadioButton>("fine")->click();
+    prompter.shown.clear();
+    click("increase");
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(stored("Iadjust", 1), u"1.0005");
+}
+
+TEST_F(CalibrationWindowTest, BetweenRunsTheReadoutsFollowThePollAndShowEachChannelsCoefficients) {
+    sim::Instrument instrument{sim::Config{}};
+    connectInstrument(*console);
+    ConsoleState& s = console->state();
+    // A last run left its texts behind; the window shows what the instrument reads now.
+    s.field(Field::LiveVoltage, 0) = QStringLiteral("161.6");
+    exchange(*console, instrument);
+    settle(*console);
+    const auto reading = [&](int ch) {
+        return convertReading(ch, s.rawVolt[ch], s.rawCurr[ch], s.coefficients.Vadjust[ch],
+                              s.coefficients.Iadjust[ch]);
+    };
+    for (int ch = 0; ch < 3; ++ch) {
+        const QString n = QString::number(ch + 1);
+        EXPECT_EQ(in<QLineEdit>(("voltage" + n).toLatin1().constData())->text(), voltageText(reading(ch).volts));
+        EXPECT_EQ(in<QLineEdit>(("current" + n).toLatin1().constData())->text(),
+                  currentText(reading(ch).milliamperes));
+    }
+    EXPECT_NE(in<QLineEdit>("voltage1")->text(), u"161.6");
+    QLabel* coefficients2 = in<QLabel>("coefficients2");
+    ASSERT_NE(coefficients2, nullptr);
+    EXPECT_TRUE(coefficients2->text().contains(u"电压采样校准 1 ")) << qPrintable(coefficients2->text());
+
+    // A coarse step on channel 2's voltage sampling shows in its coefficients and its readout at
+    // once, without a run.
+    s.rawVolt[1] = 5000;  // 100 V raw: one per cent tells in the shown tenths
+    choose("channels", QStringLiteral("第2通道校准"));
+    choose("items", QStringLiteral("电压采样校准"));
+    in<QRadioButton>("coarse")->click();
+    click("increase");
+    EXPECT_TRUE(coefficients2->text().contains(u"电压采样校准 1.01 ")) << qPrintable(coefficients2->text());
+    EXPECT_EQ(in<QLineEdit>("voltage2")->text(), voltageText(convertReading(1, 5000, s.rawCurr[1], 1.01f, 1).volts));
+    EXPECT_NE(in<QLineEdit>("voltage2")->text(), voltageText(convertReading(1, 5000, s.rawCurr[1], 1, 1).volts));
+    EXPECT_TRUE(in<QLabel>("coefficients1")->text().contains(u"电压采样校准 1 "));
+}
+
+TEST_F(CalibrationWindowTest, RestoreDefaultsRedrawsThePlotsAtTheirNewZoom) {
+    sim::Instrument instrument{sim::Config{}};
+    connectInstrument(*console);
+    prompter.answers = {true};
+    console->toolbarCommand(QStringLiteral("test13"));
+    ASSERT_TRUE(console->supervising());
+    for (int k = 0; k < 8; ++k) {
+        exchange(*console, instrument);
+        console->acquisitionTick();
+        settle(*console);
+    }
+    console->stopAll();
+    settle(*console);
+    prompter.shown.clear();
+    console->zoomChannels(true);
+    console->zoomCombined(true);
+    const QImage before = console->plots().TV[0]->image().copy();
+    prompter.answers = {true};
+    click("restore");
+    ASSERT_EQ(console->plots().hxfd[0], 0.03125f);
+    const QImage channel = console->plots().TV[0]->image().copy();
+    const QImage group = console->plots().TV16[0]->image().copy();
+    EXPECT_NE(channel, before);
+    // The zoom commands' own redraw at the same factors draws the same pictures.
+    console->zoomChannels(true);
+    console->zoomChannels(false);
+    console->zoomCombined(true);
+    console->zoomCombined(false);
+    ASSERT_EQ(console->plots().hxfd[0], 0.03125f);
+    ASSERT_EQ(console->plots().hxfd16, 0.125f);
+    EXPECT_EQ(console->plots().TV[0]->image(), channel);
+    EXPECT_EQ(console->plots().TV16[0]->image(), group);
+}
+
 TEST_F(CalibrationWindowTest, RestoreDefaultsResetsEveryChannelAndBothZoomFactorsWhicheverChannelIsChosen) {
     ConsoleState& s = console->state();
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -203,8 +291,20 @@ TEST_F(CalibrationWindowTest, RestoreDefaultsResetsEveryChannelAndBothZoomFactor
     console->zoomCombined(true);
     ASSERT_NE(settings->read(Section::Canshu, u"hxfd16"), u"0.125");
     choose("channels", QStringLiteral("第3通道校准"));
+    // It asks first: No keeps every coefficient and zoom factor.
+    const Coefficients trimmed = s.coefficients;
+    const float zoomed = console->plots().hxfd[0];
     click("restore");
-    EXPECT_TRUE(prompter.shown.empty());
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, u"question");
+    EXPECT_EQ(s.coefficients, trimmed);
+    EXPECT_EQ(stored("Vadjust", 4), u"1.5");
+    EXPECT_EQ(console->plots().hxfd[0], zoomed);
+    prompter.shown.clear();
+    prompter.answers = {true};
+    click("restore");
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, u"question");
     EXPECT_EQ(s.coefficients, Coefficients{});
     for (int ch = 0; ch < kChannels; ++ch) {
         for (const char* key : {"Vadjust", "Iadjust", "KV", "KI"})

@@ -204,15 +204,16 @@ TEST_F(HistoryWindowTest, QueryShowsTheCountTheStatementAndTheGrid) {
     EXPECT_TRUE(in<QPushButton>(h, "Command2")->isEnabled());
 
     // A value the column cannot hold, a column the table lacks, nothing found, a missing file:
-    // one message and the count "0".
+    // one message and the count "0", and nothing of the earlier query stays to be deleted,
+    // changed or shown under the new statement.
     struct Case {
         const char* kind;
         const char* column;
         const char* value;
-        int modelRows;  // what the grid holds afterwards: as before, or the column names only
+        int modelRows;  // what the grid holds afterwards: nothing, or the column names only
     };
-    for (const Case& c : {Case{"TV测试", "化成电压", "0 or 1=1", 4}, Case{"电解液测试", "火花电压", "1", 4},
-                          Case{"TV测试", "化成电压", "5000", 1}, Case{"漏电流测试", "漏电流", "0", 4}}) {
+    for (const Case& c : {Case{"TV测试", "化成电压", "0 or 1=1", 0}, Case{"电解液测试", "火花电压", "1", 0},
+                          Case{"TV测试", "化成电压", "5000", 1}, Case{"漏电流测试", "漏电流", "0", 0}}) {
         queryAbove(h, QStringLiteral("100"));
         ASSERT_EQ(in<QLineEdit>(h, "Text4")->text(), "2");
         prompter.shown.clear();
@@ -225,6 +226,8 @@ TEST_F(HistoryWindowTest, QueryShowsTheCountTheStatementAndTheGrid) {
         EXPECT_EQ(prompter.shown[0].title, QStringLiteral("信息提示"));
         EXPECT_EQ(in<QLineEdit>(h, "Text4")->text(), "0") << c.value;
         EXPECT_EQ(in<QTableView>(h, "grid")->model()->rowCount(), c.modelRows) << c.value;
+        for (const char* button : {"Command2", "Command3", "Command5", "exportCsv"})
+            EXPECT_FALSE(in<QPushButton>(h, button)->isEnabled()) << c.value << ' ' << button;
     }
     EXPECT_FALSE(QFileInfo::exists(databases().filePath(TestKind::Leakage)));
 }
@@ -328,8 +331,18 @@ TEST_F(HistoryWindowTest, ARunCountThatIsNotAWholeNumberAboveZeroIsRefused) {
     }
 }
 
+// Tests T1HL.. (rise 10 s, delay 20 s) whose curves hold 300 samples.
+std::vector<StoredTest> testsWithCurves(int n) {
+    std::vector<StoredTest> tests = numberedTests(n);
+    for (StoredTest& t : tests) {
+        t.volts.assign(300, 100.0f);
+        t.amps.assign(300, 0.1f);
+    }
+    return tests;
+}
+
 TEST_F(HistoryWindowTest, ModifyChangesOnlyTheChosenColumnOfTheSelectedRecord) {
-    ASSERT_EQ(databases().save(numberedTests(3)), QString());
+    ASSERT_EQ(databases().save(testsWithCurves(3)), QString());
     HistoryWindow* h = open();
     ASSERT_NE(h, nullptr);
     queryAbove(h, QStringLiteral("0"));
@@ -367,6 +380,36 @@ TEST_F(HistoryWindowTest, ModifyChangesOnlyTheChosenColumnOfTheSelectedRecord) {
     const QString failed = QStringLiteral("操作错误！请检查以后重新执行该操作！");
     EXPECT_EQ(attempt("化成电压", "abc"), QStringList({failed}));
     EXPECT_EQ(attempt("测试日期", "yesterday"), QStringList({failed}));
+    EXPECT_EQ(check.row("铝箔TV参数", "T2HL"), before2);
+    // The window names the record it changes.
+    EXPECT_EQ(m->findChild<QLabel*>(QStringLiteral("record"))->text(), QStringLiteral("修改的记录：T2HL"));
+
+    // A value outside what the column means is refused with the range, naming the record: the
+    // parameters keep their entry ranges, the times the curve of 300 samples (delay 20 s, rise
+    // 10 s), the judgement its three texts.
+    struct Refused {
+        const char* column;
+        const char* text;
+        const char* message;
+    };
+    for (const Refused& r : {
+             Refused{"化成电压", "0", "记录 T2HL 未修改：化成电压的范围是1～1000，请重新输入！"},
+             Refused{"化成电压", "-5", "记录 T2HL 未修改：化成电压的范围是1～1000，请重新输入！"},
+             Refused{"测试电流", "16", "记录 T2HL 未修改：测试电流的范围是0.2～15，请重新输入！"},
+             Refused{"升压时间指标", "0", "记录 T2HL 未修改：升压时间指标的范围是0.5～9000，请重新输入！"},
+             Refused{"升压时间", "281", "记录 T2HL 未修改：升压时间的范围是0～280，请重新输入！"},
+             Refused{"延迟时间", "291", "记录 T2HL 未修改：延迟时间的范围是1～290，请重新输入！"},
+             Refused{"延迟时间", "0", "记录 T2HL 未修改：延迟时间的范围是1～290，请重新输入！"},
+             Refused{"TV特性", "好", "记录 T2HL 未修改：TV特性只能是“合格”、“不合格”或“待定”"},
+         }) {
+        EXPECT_EQ(attempt(r.column, r.text), QStringList({QString::fromUtf8(r.message)})) << r.column << r.text;
+        EXPECT_EQ(check.row("铝箔TV参数", "T2HL"), before2) << r.column << r.text;
+    }
+    // The ends of each range are taken.
+    for (const auto& [column, text] : {std::pair{"化成电压", "1000"}, std::pair{"升压时间", "280"},
+                                       std::pair{"TV特性", "不合格"}, std::pair{"化成电压", "200"},
+                                       std::pair{"升压时间", "10"}, std::pair{"TV特性", "合格"}})
+        EXPECT_EQ(attempt(column, text), QStringList({"修改完毕！重新点击查询可以看到修改结果"})) << column;
     EXPECT_EQ(check.row("铝箔TV参数", "T2HL"), before2);
 
     EXPECT_EQ(attempt("升压时间", "75"), QStringList({"修改完毕！重新点击查询可以看到修改结果"}));
@@ -559,6 +602,164 @@ TEST_F(HistoryWindowTest, DisplayScalesALeakageRecordOnItsOwnVoltage) {
     EXPECT_EQ(console->plots().hxfd[0], 0.125f);
     EXPECT_EQ(field(Field::ReadoutVT, 0), "0.25");
     EXPECT_EQ(console->state().statusPanels[0], QStringLiteral("1路C点20s-0.25mA"));
+}
+
+TEST_F(HistoryWindowTest, TheVmaxOfADisplayedRecordIsThatRecordsOwn) {
+    // Slot 0 first shows a TV record (Vmax 480.5); each record after it brings its own peak.
+    StoredTest leakage;
+    leakage.kind = TestKind::Leakage;
+    leakage.recordName = QStringLiteral("K1HL");
+    leakage.values = {{QStringLiteral("漏电流电压"), 350}, {QStringLiteral("测试时间"), 20}};
+    StoredTest electrolyte;
+    electrolyte.kind = TestKind::Electrolyte;
+    electrolyte.recordName = QStringLiteral("E1HL");
+    electrolyte.values = {{QStringLiteral("设定电压"), 400},  {QStringLiteral("闪火延时"), 12},
+                          {QStringLiteral("火花时间1"), 8},   {QStringLiteral("最大电压"), 377.7},
+                          {QStringLiteral("火花电压1"), 370}, {QStringLiteral("判定结果"), QStringLiteral("合格")}};
+    for (int k = 1; k <= 20; ++k) {
+        leakage.volts.push_back(k == 7 ? 351.2f : 17.5f * float(k));
+        leakage.amps.push_back(0.25f);
+        electrolyte.volts.push_back(18.0f * float(k));
+        electrolyte.amps.push_back(2.0f);
+    }
+    ASSERT_EQ(databases().save({longTvTest("V1HL", 300)}), QString());
+    ASSERT_EQ(databases().save(leakage), QString());
+    ASSERT_EQ(databases().save(electrolyte), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    struct Case {
+        const char* kind;
+        const char* column;
+        const char* vmax;
+    };
+    for (const Case& c : {Case{"TV测试", "化成电压", "480.5"}, Case{"漏电流测试", "漏电流电压", "351.2"},
+                          Case{"TV测试", "化成电压", "480.5"}, Case{"电解液测试", "设定电压", "377.7"}}) {
+        choose(h, "Combo3", QString::fromUtf8(c.kind));
+        choose(h, "Combo1", QString::fromUtf8(c.column));
+        type(h, "Text1", QStringLiteral("0"));
+        press(h, "Command1");
+        type(h, "Text5", QStringLiteral("0"));
+        select(h, 2);
+        prompter.shown.clear();
+        press(h, "Command3");
+        ASSERT_TRUE(prompter.shown.empty()) << c.kind;
+        EXPECT_EQ(field(Field::ReadoutVm, 0), QString::fromUtf8(c.vmax)) << c.kind;
+    }
+}
+
+TEST_F(HistoryWindowTest, ADeleteSaysDoneOnlyForTheRecordsItDeletedAndNamesTheRest) {
+    ASSERT_EQ(databases().save(numberedTests(5)), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    queryAbove(h, QStringLiteral("0"));
+
+    // Another program is writing the file: nothing goes, every record of the run is named with
+    // the database's reason, and the wait for the lock is spent once, not per record.
+    {
+        FileCheck other(databases().filePath(TestKind::TV));
+        ASSERT_TRUE(other.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        select(h, 3);
+        type(h, "Text3", QStringLiteral("3"));
+        prompter.shown.clear();
+        prompter.answers = {true};
+        press(h, "Command9");
+        const QStringList messages = prompter.messages();
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_EQ(messages[0], QStringLiteral("以下记录未能删除：T2HL、T3HL、T4HL\n原因：database is locked"));
+        ASSERT_TRUE(other.exec(QStringLiteral("ROLLBACK")));
+    }
+    EXPECT_EQ(stored(), QStringList({"T1HL", "T2HL", "T3HL", "T4HL", "T5HL"}));
+    EXPECT_EQ(listed(h), QStringList({"T1HL", "T2HL", "T3HL", "T4HL", "T5HL"}));
+    EXPECT_TRUE(curveStored("T3HL"));
+    EXPECT_EQ(console->storedCount(), 0);
+
+    // A record deleted elsewhere meanwhile is named; the others go and are counted.
+    select(h, 3);
+    type(h, "Text3", QStringLiteral("3"));
+    prompter.shown.clear();
+    prompter.answers = {true};
+    prompter.onQuestion = [&](const QString&) {
+        ASSERT_TRUE(FileCheck(databases().filePath(TestKind::TV))
+                        .exec(QStringLiteral("DELETE FROM \"铝箔TV参数\" WHERE \"测试编号\" = 'T3HL'")));
+    };
+    press(h, "Command9");
+    prompter.onQuestion = nullptr;
+    EXPECT_EQ(prompter.messages(),
+              QStringList({QStringLiteral("已删除 2 条记录。\n以下记录未能删除：T3HL\n原因：记录已不存在")}));
+    EXPECT_EQ(stored(), QStringList({"T1HL", "T5HL"}));
+    EXPECT_EQ(listed(h), QStringList({"T1HL", "T5HL"}));
+
+    // All deleted: the one message of a whole delete.
+    select(h, 3);
+    prompter.shown.clear();
+    prompter.answers = {true};
+    press(h, "Command2");
+    EXPECT_EQ(prompter.messages(), QStringList({kDeleted}));
+    EXPECT_EQ(stored(), QStringList({"T1HL"}));
+}
+
+TEST_F(HistoryWindowTest, AtVolumeTheHeaderStaysTheNewestAreOneClickAwayAndADeleteKeepsThePlace) {
+    // More tests than one page of the grid, each a day newer than the one before.
+    std::vector<StoredTest> tests;
+    for (int i = 1; i <= 400; ++i)
+        tests.push_back(tvTest(QStringLiteral("N%1HL").arg(i, 3, 10, QLatin1Char('0')), 100 + i, 10,
+                               QStringLiteral("A01"), QDate(2009, 1, 1).addDays(i)));
+    ASSERT_EQ(databases().save(tests), QString());
+    HistoryWindow* h = open();
+    ASSERT_NE(h, nullptr);
+    h->resize(1000, 600);
+    queryAbove(h, QStringLiteral("0"));
+    QTableView* grid = in<QTableView>(h, "grid");
+    QHeaderView* header = grid->horizontalHeader();
+    ASSERT_TRUE(header->isVisible());
+    const auto column = [&](const QString& name) {
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            if (grid->model()->headerData(c, Qt::Horizontal).toString() == name) return c;
+        return -1;
+    };
+    const int date = column(QStringLiteral("测试日期")), number = column(QStringLiteral("测试编号"));
+    ASSERT_GE(date, 0);
+    ASSERT_GE(number, 0);
+    const auto firstListed = [&] { return grid->model()->index(1, number).data().toString(); };
+    const auto clickHeader = [&](int section) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                                 header->height() / 2));
+    };
+    // The header holds the column names wherever the grid is scrolled.
+    grid->scrollTo(grid->model()->index(200, 0), QAbstractItemView::PositionAtTop);
+    EXPECT_GT(grid->rowAt(0), 100);
+    EXPECT_EQ(header->model()->headerData(number, Qt::Horizontal).toString(), QStringLiteral("测试编号"));
+
+    struct Case {
+        int section;
+        const char* first;
+    };
+    for (const Case& c : {Case{date, "N400HL"}, Case{date, "N001HL"}, Case{number, "N400HL"},
+                          Case{number, "N001HL"}}) {
+        clickHeader(c.section);
+        EXPECT_EQ(firstListed(), QString::fromUtf8(c.first)) << c.section;
+        EXPECT_EQ(in<QLineEdit>(h, "Text4")->text(), "400");
+    }
+    // Newest first again; the last record of the order is the oldest, past the first page.
+    clickHeader(number);
+    ASSERT_EQ(firstListed(), QStringLiteral("N400HL"));
+    while (h->grid().canFetchMore()) h->grid().fetchMore();
+    EXPECT_EQ(grid->model()->index(400, number).data().toString(), QStringLiteral("N001HL"));
+
+    // A delete far down keeps the view where it stood, the next record in the deleted one's row.
+    grid->scrollTo(grid->model()->index(150, 0), QAbstractItemView::PositionAtTop);
+    const int top = grid->rowAt(0);
+    ASSERT_GT(top, 100);
+    select(h, top + 3);
+    const QString next = grid->model()->index(top + 3, number).data().toString();
+    prompter.shown.clear();
+    prompter.answers = {true};
+    press(h, "Command2");
+    EXPECT_EQ(prompter.messages(), QStringList({kDeleted}));
+    EXPECT_EQ(grid->rowAt(0), top);
+    EXPECT_EQ(grid->model()->index(top + 2, number).data().toString(), next);
+    EXPECT_EQ(firstListed(), QStringLiteral("N400HL"));  // still newest first
 }
 
 TEST_F(HistoryWindowTest, ARecordThatCannotBeShownIsNamedAndTheConsoleGoesOn) {

@@ -152,11 +152,13 @@ TEST_F(HistoryGrid, RowsAreTheColumnNamesTheRecordsAndOneEmptyRow) {
     EXPECT_EQ(model.rowCount(), 1);
     EXPECT_FALSE(model.isRecordRow(1));
     EXPECT_FALSE(model.isRecordRow(2));
-    // A query that cannot run leaves the grid as it was.
+    // A query that cannot run empties the grid: no record of the query before stays to be
+    // deleted or changed under it.
     ASSERT_EQ(model.run(query(TestKind::TV, "化成电压", ">", "150")), 2);
     EXPECT_FALSE(model.run(query(TestKind::Electrolyte, "火花电压", ">", "5")));
-    EXPECT_EQ(model.rowCount(), 4);
-    EXPECT_EQ(model.query().column, QStringLiteral("化成电压"));
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_FALSE(model.isRecordRow(2));
+    EXPECT_TRUE(model.recordsFrom(2, 1).empty());
 }
 
 TEST_F(HistoryGrid, ReadsFurtherPagesAsScrolledAndKeepsTheListOfItsQuery) {
@@ -199,7 +201,10 @@ TEST_F(HistoryGrid, DeletesEachRecordWholeAndOnlyTheOneNamed) {
     ASSERT_EQ(databases.save(tvTest("B1TL", 700)), QString());
 
     QSqlDatabase db = database.open(TestKind::TV);
-    EXPECT_EQ(deleteRecords(db, TestKind::TV, refs), 2);
+    const DeleteOutcome outcome = deleteRecords(db, TestKind::TV, refs);
+    EXPECT_EQ(outcome.deleted, QStringList({"A1HM", "A2HR"}));
+    EXPECT_EQ(outcome.left, QStringList({"B1TL"}));
+    EXPECT_EQ(outcome.reason, QStringLiteral("记录已不存在"));
     EXPECT_EQ(check.names("铝箔TV参数"), QStringList({"A1HL", "B2TM", "B1TL"}));
     EXPECT_FALSE(check.tableExists("A1HM"));
     EXPECT_TRUE(check.tableExists("A1HL"));

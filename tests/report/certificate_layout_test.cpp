@@ -15,8 +15,10 @@ namespace {
 
 const QString kPass = QStringLiteral("合格"), kFail = QStringLiteral("不合格"), kPending = QStringLiteral("待定");
 
-StoredSheet sheet(int k, double tr, double vt) {
+// Sheet k as stored with the rise-time limit of its channel's test: 60, 61, 62 for channels 1-3.
+StoredSheet sheet(int k, double tr, double vt, std::optional<double> trLimit = {}) {
     StoredSheet s;
+    s.trLimit = trLimit ? trLimit : std::optional<double>(60 + (k - 1) % 3);
     s.number = k;
     s.capacitance = 0.8 + k / 100.0;
     s.bending = 3 + k;
@@ -27,7 +29,8 @@ StoredSheet sheet(int k, double tr, double vt) {
     return s;
 }
 
-// Batch B7 at VF 520, channels' rise-time limits 60, 61, 62; sheet k passes with Tr 40, Vt 525.
+// Batch B7 at VF 520, sheets stored with their channels' rise-time limits 60, 61, 62; sheet k
+// passes with Tr 40, Vt 525.
 Certificate passingBatch() {
     Certificate c;
     c.batch = {QStringLiteral("B7"),   QStringLiteral("KDB-520VF"), QStringLiteral("520"),
@@ -37,7 +40,6 @@ Certificate passingBatch() {
         c.sheets[std::size_t(k - 1)] = sheet(k, 40, 525);
         c.curves[std::size_t(k - 1)] = std::vector<double>(std::size_t(100 + 20 * k), 300.0);
     }
-    c.riseTimeLimits = {QStringLiteral("60"), QStringLiteral("61"), QStringLiteral("62")};
     c.company = QStringLiteral("某某电子材料有限公司");
     c.date = QDate(2026, 12, 10);
     return c;
@@ -65,11 +67,16 @@ TEST(CertificateVerdict, SheetsAreJudgedAsTheirTestAndTheBatchByAllSix) {
          {QString(), kFail, kPass, kPass, kPass, kPass}, "不合格"},
         {"a test that did not end", [](Certificate& c) { c.sheets[2]->vt.reset(); },
          {kPass, kPass, kPending, kPass, kPass, kPass}, "不完整"},
-        {"no limit on channel 2", [](Certificate& c) { c.riseTimeLimits[1] = QStringLiteral(" "); },
+        // Sheets stored before their limit was kept are not judged on their rise time.
+        {"no limit stored for channel 2's sheets", [](Certificate& c) { c.sheets[1]->trLimit.reset(); c.sheets[4]->trLimit.reset(); },
          {kPass, kPending, kPass, kPass, kPending, kPass}, "不完整"},
         // Without a limit, a Vt below VF still fails; without a Vt, a Tr over its limit does.
-        {"no limit, Vt low", [](Certificate& c) { c.riseTimeLimits[1] = QString(); c.sheets[1] = sheet(2, 40, 500); },
+        {"no limit, Vt low", [](Certificate& c) { c.sheets[1] = sheet(2, 40, 500); c.sheets[1]->trLimit.reset(); c.sheets[4]->trLimit.reset(); },
          {kPass, kFail, kPass, kPass, kPending, kPass}, "不合格"},
+        // Each sheet by the limit it was tested with: sheet 3 at 150 passes with Tr 110, sheet 3'
+        // at 100 fails with it, whatever the other sheets of channel 3 had.
+        {"the sheet's own limit", [](Certificate& c) { c.sheets[2] = sheet(3, 110, 525, 150); c.sheets[5] = sheet(6, 110, 525, 100); },
+         {kPass, kPass, kPass, kPass, kPass, kFail}, "不合格"},
         {"no Vt, Tr over", [](Certificate& c) { c.sheets[2] = sheet(3, 63, 525); c.sheets[2]->vt.reset(); },
          {kPass, kPass, kFail, kPass, kPass, kPass}, "不合格"},
     };
@@ -104,7 +111,11 @@ TEST(CertificateLayout, EveryFieldAndValueLandsInItsCell) {
               (QStringList{"编号：B7", "规格：KDB-520VF", "VF值：520", "长度：1200", "面积：", "接头数：3", "重量：12.5",
                            "线别：L2", "IQ编号：IQ-7", "出证日期：2026/12/10"}));
     EXPECT_EQ(certificateColumn(c, 4), (QStringList{"1' 水煮后", "0.840", "7.00", "34.00", "40.00", "534.00", "525.00", "60", "合格"}));
-    EXPECT_EQ(certificateColumn(c, 5), (QStringList{"2' 水煮后", "", "", "", "", "", "", "61", ""}));
+    EXPECT_EQ(certificateColumn(c, 5), (QStringList{"2' 水煮后", "", "", "", "", "", "", "", ""}));
+    // A sheet stored without its limit says so.
+    c.sheets[1]->trLimit.reset();
+    EXPECT_EQ(certificateColumn(c, 2), (QStringList{"2 水煮前", "0.820", "5.00", "32.00", "40.00", "532.00", "525.00", "未记录", "待定"}));
+    c.sheets[1]->trLimit = 61;
 
     const ReportPage page = layoutCertificate(c);
     // Every text inside the printable area of a landscape A4 page.

@@ -40,7 +40,6 @@ TEST(CertificatePdf, TheBatchItsSheetsCurvesAndVerdictReadBack) {
     c.batch = {QStringLiteral("B7"),   QStringLiteral("KDB-520VF"), QStringLiteral("520"),
                QStringLiteral("1200"), QStringLiteral("8.25"),      QStringLiteral("12.5"),
                QStringLiteral("IQ-7"), QStringLiteral("L2"),        QStringLiteral("3")};
-    c.riseTimeLimits = {QStringLiteral("60"), QStringLiteral("60"), QStringLiteral("60")};
     c.company = QStringLiteral("某某电子材料有限公司");
     c.date = QDate(2026, 12, 10);
     for (int k = 1; k <= kBatchSheets; ++k) {
@@ -52,6 +51,7 @@ TEST(CertificatePdf, TheBatchItsSheetsCurvesAndVerdictReadBack) {
         s.tr = 40 + k;
         s.vm = 530 + k;
         s.vt = k == 5 ? 510 : 521 + k;     // 2' below VF: the batch fails
+        s.trLimit = 60;
         c.sheets[std::size_t(k - 1)] = s;
         // A rising curve for sheets 1 to 5; sheet 6's curve was not stored.
         if (k < 6)

@@ -3,6 +3,13 @@
 // flagged beyond their limits, the change of Tr by boiling and the share of sheets judged 不合格.
 #include "statistics/batch_statistics.h"
 #include "statistics/control_chart.h"
+#include "common/text_number.h"
+#include "report/certificate_layout.h"
+#include "run/evaluation.h"
+#include "settings/settings_store.h"
+#include "support/built_ins.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -211,6 +218,76 @@ TEST(BatchStatistics, NothingStoredGivesNoFigures) {
     EXPECT_TRUE(s.tr.empty());
     EXPECT_EQ(s.fails.share(), 0.0);
     EXPECT_EQ(s.boiling[0].pairs, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The one TV rule where a sheet is judged: at the end of its test, on the batch certificate and in
+// the statistics. Cases at the boundaries, among them values a double and a float read apart (a
+// TV value stored widened from single precision, a limit a hair under the rise time).
+struct TvBoundary {
+    const char* what;
+    const char* vf;      // the batch's VF, as typed
+    double vt;           // the TV value reached, as stored
+    double limit;        // the rise-time limit the sheet was tested with
+    int tr;              // the rise time
+    bool pass;
+};
+const TvBoundary kTvBoundaries[] = {
+    {"Vt at VF", "520.1", 520.1, 150, 150, true},
+    {"Vt at VF, stored widened from a float", "520.1", double(520.1f), 150, 150, true},
+    {"Vt a tenth below VF", "520.1", 520.0, 150, 150, false},
+    {"Tr a second over", "520", 530, 150, 151, false},
+    {"Tr over a fractional limit", "520", 530, 149.5, 150, false},
+    {"limit a hair under Tr, the same float", "520", 530, 149.99999999, 150, true},
+    {"both at their limits", "200", 200, 45, 45, true},
+};
+
+TEST(TvJudgement, TheEvaluationTheCertificateAndTheStatisticsJudgeAlike) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SettingsStore settings(dir.filePath("s.ini"));
+    settings.initialiseMissing();
+    for (const TvBoundary& c : kTvBoundaries) {
+        // The end of the TV test on channel 1, by the evaluation itself.
+        ConsoleState s = varnot::testing::builtIns();
+        ChannelView view;
+        Curves curves;
+        Plots plots;
+        Live live{s, view, curves, plots, false};
+        s.kind[0] = TestKind::TV;
+        s.firstCh = s.lastCh = 0;
+        s.chStopped[0] = s.chEnded[0] = false;
+        s.field(Field::FormationVoltage, 0) = QString::fromLatin1(c.vf);
+        s.field(Field::RiseTimeLimit, 0) = shortestText(c.limit);
+        s.field(Field::RiseTime, 0) = QString::number(c.tr);
+        s.field(Field::DelayTime, 0) = QStringLiteral("5");
+        view.firstMark[0] = true;
+        s.n = c.tr + 7;
+        for (int k = 1; k < s.n; ++k) curves.V[0][std::size_t(k)] = float(c.vt);
+        curves.stored[0] = s.n - 1;
+        evaluateChannel(live, settings, 0);
+        ASSERT_TRUE(s.chEnded[0]) << c.what;
+        EXPECT_EQ(s.field(Field::TvJudgement, 0), c.pass ? u"合格" : u"不合格") << c.what;
+
+        // The certificate, from the sheet as stored with its limit.
+        StoredSheet sheet;
+        sheet.number = 1;
+        sheet.tr = c.tr;
+        sheet.vt = c.vt;
+        sheet.vm = c.vt;
+        sheet.trLimit = c.limit;
+        EXPECT_EQ(sheetJudgement(sheet, QString::fromLatin1(c.vf)), c.pass ? u"合格" : u"不合格") << c.what;
+
+        // The statistics' share of failed sheets.
+        const std::vector<SheetRecord> records{
+            {QStringLiteral("B1"), QStringLiteral("2026/12/10"), toDouble(QString::fromLatin1(c.vf)), 1, double(c.tr), c.vt}};
+        const BatchStatistics st = batchStatistics(records, c.limit);
+        EXPECT_EQ(st.fails.judged, 1) << c.what;
+        EXPECT_EQ(st.fails.failed, c.pass ? 0 : 1) << c.what;
+    }
 }
 
 }  // namespace

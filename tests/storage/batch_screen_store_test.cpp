@@ -173,13 +173,26 @@ TEST_P(ScreenStoreTest, SheetValuesAreUpdatedTogetherOrNotAtAll) {
     const auto value = [&](const char* column, int k) {
         return one(QStringLiteral("select %1 from Part_Parameter where SerNum='V1' and NumCurve=%2").arg(QString::fromLatin1(column)).arg(k));
     };
-    ASSERT_TRUE(store.saveSheetValues(QStringLiteral("V1"), {{1, QStringLiteral("1.25"), {}, {}}, {4, {}, QStringLiteral("7"), QStringLiteral("40")}}).ok());
+    std::vector<int> notStored{99};
+    ASSERT_TRUE(store.saveSheetValues(QStringLiteral("V1"), {{1, QStringLiteral("1.25"), {}, {}}, {4, {}, QStringLiteral("7"), QStringLiteral("40")}},
+                                      &notStored)
+                    .ok());
+    EXPECT_TRUE(notStored.empty());
     EXPECT_EQ(value("SpecVot", 1).toDouble(), 1.25);
     EXPECT_EQ(value("Bend", 1), QString()) << "an empty bending cell is NULL";
-    EXPECT_EQ(value("Pull", 1).toDouble(), 0.0) << "an empty tensile cell is 0";
-    EXPECT_EQ(value("SpecVot", 4).toDouble(), 0.0);
+    EXPECT_EQ(value("Pull", 1), QString()) << "an empty tensile cell is NULL, not 0";
+    EXPECT_EQ(value("SpecVot", 4), QString()) << "an empty capacitance cell is NULL, not 0";
     EXPECT_EQ(value("Bend", 4).toDouble(), 7.0);
     EXPECT_EQ(value("SpecVot", 2).toDouble(), 0.812) << "a sheet not given is left alone";
+
+    // A sheet the batch does not hold is named, not created; the others are stored. The serial
+    // is found however its letters were typed.
+    ASSERT_TRUE(store.saveSheetValues(QStringLiteral(" v1 "), {{3, QStringLiteral("2"), {}, {}}, {2, QStringLiteral("0.9"), {}, {}}},
+                                      &notStored)
+                    .ok());
+    EXPECT_EQ(notStored, std::vector<int>{3});
+    EXPECT_EQ(value("SpecVot", 2).toDouble(), 0.9);
+    EXPECT_EQ(one(QStringLiteral("select count(*) from Part_Parameter where SerNum='V1' and NumCurve=3")), QStringLiteral("0"));
 
     // A text that is no number refuses the whole update.
     const StoreResult bad = store.saveSheetValues(QStringLiteral("V1"), {{1, QStringLiteral("9"), {}, {}}, {2, QStringLiteral("abc"), {}, {}}});
@@ -236,6 +249,52 @@ TEST_P(ScreenStoreTest, OpeningReadsTheBatchItsSheetsAndItsCurves) {
 
 std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
     return info.param == Engine::SQLite ? "SQLiteOdbc" : "PostgreSQL";
+}
+
+// One rule for serials on every path: stored upper-cased, found however typed, and a batch
+// another program (or an older console) filed in lower case stays reachable and is replaced, not
+// doubled. A sheet keeps the rise-time limit it was tested with; a table made without the column
+// gets it, and the sheets stored before have none.
+TEST_P(ScreenStoreTest, SerialsFollowOneRuleAndSheetsKeepTheirLimit) {
+    ASSERT_EQ(one(QStringLiteral("CREATE TABLE Part_Parameter (SerNum VARCHAR(50), NumCurve INTEGER, SpecVot FLOAT, Bend FLOAT, "
+                                 "Pull FLOAT, Tr FLOAT, Vm FLOAT, Vt FLOAT)")),
+              QString());
+    ASSERT_EQ(one(QStringLiteral("INSERT INTO Part_Parameter (SerNum, NumCurve, SpecVot, Bend, Pull, Tr, Vm, Vt) "
+                                 "VALUES ('b7', 2, 0.8, 3, 30, 110, 530, 525)")),
+              QString());
+    ASSERT_EQ(store.ensureSchema(), QString());
+    ASSERT_EQ(one(QStringLiteral("INSERT INTO Whole_Parameter (SerNum, Speci, VF, NodeNum, ProDate, Pace, Conner) "
+                                 "VALUES ('b7', 'KDB-520VF', 520, 0, '2026/03/01', 1000, 'OQC')")),
+              QString());
+
+    for (const char* typed : {"B7", "b7", " b7 "}) {
+        const BatchContents c = store.loadBatch(QString::fromLatin1(typed));
+        ASSERT_EQ(c.error, QString()) << typed;
+        ASSERT_TRUE(c.batch.has_value()) << typed;
+        ASSERT_EQ(c.sheets.size(), 1u) << typed;
+        EXPECT_EQ(c.sheets[0].tr, 110.0);
+        EXPECT_FALSE(c.sheets[0].trLimit.has_value()) << "stored before the limit was kept";
+    }
+    EXPECT_EQ(store.serialsLike(QStringLiteral("B")), QStringList{QStringLiteral("b7")});
+    EXPECT_EQ(store.serialsLike(QStringLiteral("b")), QStringList{QStringLiteral("b7")});
+
+    // A test numbered "b7" files its sheet 1 (with the batch) into the same batch, upper-cased.
+    SheetFields sheet = sheetOf();
+    sheet.trLimit = QStringLiteral("150");
+    ASSERT_TRUE(store.storeSheet(batchOf(QStringLiteral("b7")), 1, sheet, curveOf(10), kToday).ok());
+    EXPECT_EQ(one(QStringLiteral("select count(*) from Whole_Parameter")), QStringLiteral("1"));
+    EXPECT_EQ(one(QStringLiteral("select SerNum from Whole_Parameter")), QStringLiteral("B7"));
+    EXPECT_EQ(one(QStringLiteral("select TrLimit from Part_Parameter where SerNum='B7' and NumCurve=1")).toDouble(), 150.0);
+    // Sheet 2 again under its old lower-case serial: one row, the new one.
+    ASSERT_TRUE(store.storeSheet(batchOf(QStringLiteral("B7")), 2, sheet, curveOf(10), kToday).ok());
+    EXPECT_EQ(one(QStringLiteral("select count(*) from Part_Parameter where NumCurve=2")), QStringLiteral("1"));
+    const BatchContents c = store.loadBatch(QStringLiteral("b7"));
+    ASSERT_EQ(c.sheets.size(), 2u);
+    for (const StoredSheet& s : c.sheets) EXPECT_EQ(s.trLimit, 150.0) << s.number;
+
+    ASSERT_EQ(store.deleteBatch(QStringLiteral("b7")), QString());
+    for (const char* table : {"Whole_Parameter", "Part_Parameter", "Curve"})
+        EXPECT_EQ(one(QStringLiteral("select count(*) from %1").arg(QString::fromLatin1(table))), QStringLiteral("0")) << table;
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ScreenStoreTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL), engineName);

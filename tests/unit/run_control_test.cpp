@@ -178,7 +178,7 @@ TEST_F(RunControl, SavingIsRefusedWhileARunIsSupervised) {
     varnot::testing::settle(*console);
 }
 
-TEST_F(RunControl, AStartOfGroupOneToThreeClearsTheTypedSheetValuesWithTheGrid) {
+TEST_F(RunControl, AStartOfGroupOneToThreeKeepsTheTypedSheetValues) {
     console->setSheetValue(1, SheetValue::Capacitance, QStringLiteral("0.8123"));
     console->setSheetValue(6, SheetValue::Tensile, QStringLiteral("31"));
     varnot::testing::connectInstrument(*console);
@@ -190,10 +190,12 @@ TEST_F(RunControl, AStartOfGroupOneToThreeClearsTheTypedSheetValuesWithTheGrid) 
     prompter.answers = {true};
     console->toolbarCommand(QStringLiteral("test13"));
     ASSERT_TRUE(console->supervising());
-    // What a save would store is what the sheet fields show: nothing typed before this test.
-    EXPECT_TRUE(console->batch().value(1, SheetValue::Capacitance).isEmpty());
-    EXPECT_TRUE(console->batch().value(6, SheetValue::Tensile).isEmpty());
-    EXPECT_TRUE(console->batch().grid[1][1].isEmpty());
+    // Values typed for the sheets before their run are never cleared unseen: they stay in the
+    // fields and the grid, and a save stores them with the sheets.
+    EXPECT_EQ(console->batch().value(1, SheetValue::Capacitance), u"0.8123");
+    EXPECT_EQ(console->batch().value(6, SheetValue::Tensile), u"31");
+    EXPECT_EQ(console->batch().grid[1][1], u"0.812");
+    EXPECT_EQ(console->batch().grid[6][3], u"31");
     console->toolbarCommand(QStringLiteral("stop16"));
     varnot::testing::settle(*console);
 }
