@@ -30,14 +30,6 @@ const GroupButton* groupButton(const QString& key) {
     return nullptr;
 }
 
-const char* kindWord(TestKind k) {
-    switch (k) {
-        case TestKind::TV: return "TV测试";
-        case TestKind::Leakage: return "漏电流测试";
-        default: return "电解液测试";
-    }
-}
-
 }  // namespace
 
 // An instrument answered on the link: the serial port found by its scan, or a TCP connection whose
@@ -122,14 +114,14 @@ void Console::run() {
             const bool elec = kind == TestKind::Electrolyte;
             const QString number = state_.field(elec ? Field::ElecTestNumber : Field::TvTestNumber, c) +
                                    state_.field(elec ? Field::ElecPosition : Field::TvPosition, c);
-            prompter_.message(QStringLiteral("同名记录") + QString::fromUtf8(kindWord(kind)) + QStringLiteral("编号：") +
+            prompter_.message(QStringLiteral("同名记录") + testKindName(kind) + QStringLiteral("编号：") +
                                   number + QStringLiteral(" 已经存在，请使用其他的编号！"),
                               QString::fromUtf8(kApplicationName));
             refuseStart();
             return;
         }
         state_.statusPanels[c] = QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路开始") +
-                                 QString::fromUtf8(kindWord(kind));
+                                 testKindName(kind);
     }
     emit changed();
     if (!prompter_.question(QStringLiteral("您确定要开始运行吗？"), QStringLiteral("信息提示"))) {
@@ -142,7 +134,7 @@ void Console::run() {
     clearChannels();
     for (int c = state_.firstCh; c <= state_.lastCh; ++c)
         state_.statusPanels[c] = QStringLiteral("第") + QString::number(c + 1) + QStringLiteral("路开始") +
-                                 QString::fromUtf8(kindWord(state_.kind[c]));
+                                 testKindName(state_.kind[c]);
     // The sheet values typed for this run's sheets stay: they are stored with the sheets.
     if (state_.lastCh == 2) clearSheetResults(batch_);
     for (int c = 0; c < kChannels; ++c) {

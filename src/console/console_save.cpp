@@ -16,14 +16,6 @@ const QString kNothingToSave = QStringLiteral("没有需要保存的测试数据
 const QString kAlreadyStored = QStringLiteral("本次测试已经保存！");
 const QString kDiscardQuestion = QStringLiteral("测试数据尚未保存，确定要放弃吗？");
 
-QString kindName(TestKind k) {
-    switch (k) {
-        case TestKind::TV: return QStringLiteral("TV测试");
-        case TestKind::Leakage: return QStringLiteral("漏电流测试");
-        default: return QStringLiteral("电解液测试");
-    }
-}
-
 // A test's curve as the export reads it: sample k at index k.
 std::vector<float> fromSampleOne(const std::vector<float>& samples) {
     std::vector<float> v(samples.size() + 1, 0.0f);
@@ -43,14 +35,14 @@ void Console::exportCsv() {
         const ChannelTest& t = tests_[ch];
         if (t.state == TestState::Empty) continue;
         if (t.state == TestState::Running) {
-            channels.push_back({ch, t.recordName, kindName(t.kind), &curves_.V[ch], &curves_.I[ch], samplesOf(ch)});
+            channels.push_back({ch, t.recordName, testKindName(t.kind), &curves_.V[ch], &curves_.I[ch], samplesOf(ch)});
             continue;
         }
         curves.push_back(fromSampleOne(t.volts));
         const std::vector<float>* V = &curves.back();
         curves.push_back(fromSampleOne(t.amps));
         const std::vector<float>* I = t.amps.empty() ? nullptr : &curves.back();
-        channels.push_back({ch, t.recordName, kindName(t.kind), V, I, t.samples()});
+        channels.push_back({ch, t.recordName, testKindName(t.kind), V, I, t.samples()});
     }
     const QString proposed = today_().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("-TV.csv");
     const QString name = prompter_.saveFileName(proposed, QStringLiteral("CSV文件(.csv)|*.csv|*.*"));

@@ -1,7 +1,7 @@
 #include "console/test_saver.h"
 
 #include "common/text_number.h"
-#include "report/certificate_layout.h"
+#include "run/test_kinds.h"
 #include "settings/setting_keys.h"
 
 #include <QStringList>
@@ -13,14 +13,6 @@ const QString kIncomplete = QStringLiteral("测试数据不完整，本次测试
 const QString kEmptyNumber = QStringLiteral("参数设定不能为空！请确认完整后，再重新保存！");
 const QString kCannotSave = QStringLiteral("无法保存，请检查实验参数设定是否完整并且正确！");
 const QString kSheetFailed = QStringLiteral("无法保存，请检查实验记录是否完整，测试操作是否正确！");
-
-QString kindName(TestKind k) {
-    switch (k) {
-        case TestKind::TV: return QStringLiteral("TV测试");
-        case TestKind::Leakage: return QStringLiteral("漏电流测试");
-        default: return QStringLiteral("电解液测试");
-    }
-}
 
 const QVariant kNullText{QMetaType::fromType<QString>()};
 
@@ -149,7 +141,7 @@ SaveResult TestSaver::save(PerChannel<ChannelTest>& tests, const BatchPanel& pan
         if (t.stored() == Stored::All) continue;
         storedBefore = false;
         if (!t.storedLocal && exists(ch, t))
-            return endEarly(QStringLiteral("同名记录") + kindName(t.kind) + QStringLiteral("编号：") + t.recordName +
+            return endEarly(QStringLiteral("同名记录") + testKindName(t.kind) + QStringLiteral("编号：") + t.recordName +
                             QStringLiteral(" 已经存在，请使用其他的编号！"));
         const auto empty = [&](Field f) { return t.field(f).isEmpty(); };
         if (t.kind == TestKind::TV && (t.testNumber.isEmpty() || empty(Field::TvOperator))) return endEarly(kIncomplete);

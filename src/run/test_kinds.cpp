@@ -32,6 +32,15 @@ void selectKind(ConsoleState& state, ChannelView& view, int group, TestKind kind
     }
 }
 
+QString testKindName(TestKind k) {
+    switch (k) {
+        case TestKind::TV: return QStringLiteral("TV测试");
+        case TestKind::Leakage: return QStringLiteral("漏电流测试");
+        case TestKind::Electrolyte: break;
+    }
+    return QStringLiteral("电解液测试");
+}
+
 void resetChannels(ConsoleState& s, ChannelView& view) {
     for (int c = 0; c <= s.lastCh; ++c) {
         s.rawVolt[c] = 0;

@@ -27,6 +27,9 @@ struct KindSpec {
 
 const KindSpec& kindSpec(TestKind k);
 
+// The kind's name in messages and exports: "TV测试", "漏电流测试", "电解液测试".
+QString testKindName(TestKind k);
+
 // Select kind for every channel of group g.
 void selectKind(ConsoleState& state, ChannelView& view, int group, TestKind kind);
 

@@ -55,14 +55,17 @@ protected:
     void prepareSettings() override { settings->write(Section::Canshu, u"dbpath", dir.filePath("local")); }
     void SetUp() override {
         ConsoleFixture::SetUp();
+        startLeakageRun();
+    }
+    // Leakage tests store no sheet: a save is local alone. Channel 1 ends after 8 samples,
+    // channels 2 and 3 run on.
+    void startLeakageRun() {
         sim::Config config;
         config.link.steadyTemperature = true;
         config.channels[0] = *sim::ChannelProfile::preset(u"leak-good");
         config.channels[1] = *sim::ChannelProfile::preset(u"leak-bad");
         config.channels[2] = *sim::ChannelProfile::preset(u"leak-good");
         instrument = std::make_unique<sim::Instrument>(config);
-        // Leakage tests store no sheet: a save is local alone. Channel 1 ends after 8 samples,
-        // channels 2 and 3 run on.
         console->selectKind(0, TestKind::Leakage);
         for (int c = 0; c < 3; ++c) {
             set(Field::TvTestNumber, c, QStringLiteral("J1"));
@@ -305,24 +308,7 @@ TEST_F(JournalRecovery, ASaveCutShortIsCompletedByTheRunPutBack) {
             ASSERT_TRUE(QDir(folder).removeRecursively());
             LocalRecords::closeReaders();
             console = restart(prompter);
-            console->selectKind(0, TestKind::Leakage);
-            for (int ch = 0; ch < 3; ++ch) {
-                set(Field::TvTestNumber, ch, QStringLiteral("J1"));
-                set(Field::TvOperator, ch, QStringLiteral("Li"));
-                set(Field::LeakageVoltage, ch, QStringLiteral("100"));
-                set(Field::LeakageLimit, ch, QStringLiteral("0.3"));
-                set(Field::LeakageTestTime, ch, ch == 0 ? QStringLiteral("8") : QStringLiteral("40"));
-            }
-            varnot::testing::connectInstrument(*console);
-            sim::Config config;
-            config.link.steadyTemperature = true;
-            config.channels[0] = *sim::ChannelProfile::preset(u"leak-good");
-            config.channels[1] = *sim::ChannelProfile::preset(u"leak-bad");
-            config.channels[2] = *sim::ChannelProfile::preset(u"leak-good");
-            instrument = std::make_unique<sim::Instrument>(config);
-            prompter.answers = {true};
-            console->toolbarCommand(QStringLiteral("test13"));
-            ASSERT_TRUE(console->supervising());
+            ASSERT_NO_FATAL_FAILURE(startLeakageRun());
         }
     }
 }
