@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "support/modal_prompter.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -43,36 +45,7 @@ using varnot::testing::waitFor;
 
 namespace {
 
-// Lets the event loop run while a box is "open", as a modal box does.
-class ModalPrompter : public varnot::testing::ScriptedPrompter {
-public:
-    std::function<void()> whileOpen;
-    void message(const QString& text, const QString& title) override {
-        ScriptedPrompter::message(text, title);
-        runOpen();
-    }
-    bool question(const QString& text, const QString& title) override {
-        runOpen();
-        return ScriptedPrompter::question(text, title);
-    }
-    int indexOf(const QString& text) const {
-        for (std::size_t i = 0; i < shown.size(); ++i)
-            if (shown[i].text == text) return int(i);
-        return -1;
-    }
-    const Shown* find(const QString& text) const {
-        const int i = indexOf(text);
-        return i < 0 ? nullptr : &shown[std::size_t(i)];
-    }
-
-private:
-    void runOpen() {
-        if (!whileOpen) return;
-        open = true;
-        whileOpen();
-        open = false;
-    }
-};
+using varnot::testing::ModalPrompter;
 
 // A console window on a settings file of its own; prepare() writes what the console finds there
 // at start-up.

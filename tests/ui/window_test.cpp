@@ -23,6 +23,8 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "support/modal_prompter.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -34,27 +36,7 @@ using varnot::testing::waitFor;
 
 namespace {
 
-// A scripted prompter that lets the event loop run while a box is "open", as a modal box does.
-class ModalPrompter : public varnot::testing::ScriptedPrompter {
-public:
-    std::function<void()> whileOpen;
-    void message(const QString& text, const QString& title) override {
-        ScriptedPrompter::message(text, title);
-        runOpen();
-    }
-    bool question(const QString& text, const QString& title) override {
-        runOpen();
-        return ScriptedPrompter::question(text, title);
-    }
-
-private:
-    void runOpen() {
-        if (!whileOpen) return;
-        open = true;
-        whileOpen();
-        open = false;
-    }
-};
+using varnot::testing::ModalPrompter;
 
 class WindowTest : public ::testing::Test {
 protected:
